@@ -1,0 +1,281 @@
+#include "app/Form1.h"
+
+#include "app/AboutBox.h"
+#include "app/MarevoIcon.h"
+#include "platform/rtl/SysUtils.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+
+#include <cstring>
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr std::int32_t kTextureMessageSize = 49152; // 128 x 128 pixels at 24 bits
+constexpr std::uint32_t kStepPeriodMs = 200;
+constexpr std::uint8_t kStateMessageKind = 2;
+constexpr int kStateMessageSize = 28;
+
+QString Q(const char* Utf8) { return QString::fromUtf8(Utf8); }
+
+} // namespace
+
+TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), Clock(AClock) {
+    setWindowTitle(Q("Marevo  － 視点切替：F,U,R   ｽﾋﾟﾝ上降：S,D －"));
+    setWindowIcon(MarevoIcon());
+    QFont font(Q("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    SetBounds(13, 14, 328, 266);
+
+    DrawYacht1 = std::make_unique<TDrawYacht>(this);
+    DrawYacht1->DisplayMode = dddd::TDDDDDispMode::dmWin640x480x16;
+    DrawYacht1->BackColor = 0;
+    DrawYacht1->DisableScreenSaver = true;
+    DrawYacht1->D3DOptions = {dddd::DontUseRGBEmulation, dddd::DontUseHAL};
+    DrawYacht1->VsyncAtWindowed = true;
+    DrawYacht1->AllowRakugaki = false;
+
+    BuildMenu();
+
+    DDPD1 = std::make_unique<ddpd::TDDPD>();
+    Joy = std::make_unique<ddidex::TDDIDEX>();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { vcl::Application->Guard([this] { Timer1Timer(); }); });
+    Timer1->start();
+
+    OpenPictureDialog1.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp";
+
+    // The display component runs the form's creation handler once its display is up.
+    DrawYacht1->HookFormCreate([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (vcl::Application)
+        vcl::Application->SetOnIdle(nullptr);
+    FormDestroy();
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+template <class Signal, class F> void TForm1::Bind(QAction* Action, Signal S, F Handler) {
+    connect(Action, S, this, [this, Handler] { vcl::Application->Guard([&] { (this->*Handler)(); }); });
+}
+
+void TForm1::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    G1 = bar->addMenu(Q("ｹﾞｰﾑ(&G)"));
+    C1 = G1->addAction(Q("接続(&C)"));
+    X1 = G1->addAction(Q("終了(&X)"));
+    Option1 = bar->addMenu(Q("ｵﾌﾟｼｮﾝ(&O)"));
+    H1 = Option1->addAction(Q("ﾊﾙﾃｸｽﾁｬ選択(&H)"));
+    S1 = Option1->addAction(Q("ｽﾋﾟﾝﾃｸｽﾁｬ選択(&S)"));
+    USEHALU1 = Option1->addAction(Q("Use HAL(&U)"));
+    USEHALU1->setCheckable(true);
+    USEHALU1->setChecked(false);
+    Help1 = bar->addMenu(Q("ﾍﾙﾌﾟ(&H)"));
+    N1 = Help1->addAction(Q("目次(&C)"));
+    About1 = Help1->addAction(Q("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+
+    Bind(C1, &QAction::triggered, &TForm1::C1Click);
+    Bind(X1, &QAction::triggered, &TForm1::X1Click);
+    Bind(H1, &QAction::triggered, &TForm1::H1Click);
+    Bind(S1, &QAction::triggered, &TForm1::S1Click);
+    Bind(USEHALU1, &QAction::triggered, &TForm1::USEHALU1Click);
+    Bind(N1, &QAction::triggered, &TForm1::N1Click);
+    Bind(About1, &QAction::triggered, &TForm1::About1Click);
+}
+
+void TForm1::FormCreate() {
+    ExpectedTextureSize = kTextureMessageSize;
+    HullTextureFile = rtl::FindFileNoCase("HALTEX.BMP");
+    SpinnakerTextureFile = rtl::FindFileNoCase("SPINTEX.BMP");
+    DrawYacht1->InitScene();
+    Roster = std::make_unique<TPlayerMan>();
+    LocalId = 1;
+    Roster->AddPlayer(1);
+    DrawYacht1->AddYacht(LocalSlot(), HullTextureFile);
+    DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile);
+    ClearCommands();
+    StepPeriod = kStepPeriodMs;
+    TimeAccumulator = 0;
+    LastTime = Clock.timeGetTime();
+    if (vcl::Application)
+        vcl::Application->SetOnIdle([this](bool& Done) { IdleHandler(Done); });
+}
+
+void TForm1::FormDestroy() { Roster.reset(); }
+
+void TForm1::IdleHandler(bool& Done) {
+    if (DrawYacht1->SceneReady && LocalSlot() > 0) {
+        PollJoystick();
+        const std::uint32_t now = Clock.timeGetTime();
+        TimeAccumulator += now - LastTime; // unsigned: the timer's wrap-around is harmless
+        LastTime = now;
+        bool stepped = false;
+        // Strictly less: exactly one period left over waits for the next call. No cap: after
+        // a stall every missed step is caught up before drawing.
+        while (StepPeriod < TimeAccumulator) {
+            TimeAccumulator -= StepPeriod;
+            Roster->StepAll();
+            stepped = true;
+        }
+        if (stepped) {
+            for (int i = 1; i <= TPlayerMan::SlotCount; ++i) {
+                const std::int32_t id = Roster->IdAt(i);
+                if (id > 0)
+                    DrawYacht1->SetYachtState(i, Roster->GetState(id));
+            }
+            DrawYacht1->RenderFrame();
+            ApplyCommands();
+            ClearCommands();
+        }
+    }
+    Done = false;
+}
+
+void TForm1::PollJoystick() {
+    Joy->Poll({2, 0});
+    int x = 0, y = 0;
+    Joy->GetDirections(x, y);
+    if (x != 0)
+        SteerCommand = x;
+    if (y != 0)
+        SailCommand = y;
+    if (Joy->ButtonDown(0))
+        SpinnakerUpPressed = true;
+    if (Joy->ButtonDown(1))
+        SpinnakerDownPressed = true;
+}
+
+template <class F> void TForm1::ChangeLocalState(F&& Change) {
+    TYachtState s = Roster->GetState(LocalId);
+    Change(s);
+    Roster->SetState(LocalId, s);
+}
+
+void TForm1::ApplyCommands() {
+    if (const int slot = LocalSlot(); slot > 0) {
+        if (SteerCommand > 0)
+            Roster->Yachts(slot).Steer(-5);
+        else if (SteerCommand < 0)
+            Roster->Yachts(slot).Steer(+5);
+    }
+    if (SailCommand > 0)
+        ChangeLocalState([](TYachtState& s) { s.SailsTrimmed = 1; });
+    else if (SailCommand < 0)
+        ChangeLocalState([](TYachtState& s) { s.SailsTrimmed = 0; });
+    if (SpinnakerUpPressed)
+        ChangeLocalState([](TYachtState& s) { s.Spinnaker = 1; });
+    if (SpinnakerDownPressed)
+        ChangeLocalState([](TYachtState& s) { s.Spinnaker = 0; });
+}
+
+void TForm1::ClearCommands() {
+    SteerCommand = 0;
+    SailCommand = 0;
+    SpinnakerUpPressed = false;
+    SpinnakerDownPressed = false;
+}
+
+void TForm1::FormKeyPress(char32_t Key) {
+    if (Key == U'U' || Key == U'u')
+        DrawYacht1->SetViewMode(1);
+    if (Key == U'R' || Key == U'r')
+        DrawYacht1->SetViewMode(0);
+    if (Key == U'F' || Key == U'f')
+        DrawYacht1->SetViewMode(2);
+    if (!Roster)
+        return;
+    if (Key == U'S' || Key == U's')
+        ChangeLocalState([](TYachtState& s) { s.Spinnaker = 1; });
+    if (Key == U'D' || Key == U'd')
+        ChangeLocalState([](TYachtState& s) { s.Spinnaker = 0; });
+}
+
+void TForm1::keyPressEvent(QKeyEvent* Event) {
+    const QString text = Event->text();
+    if (text.size() == 1)
+        vcl::Application->Guard([&] { FormKeyPress(text.at(0).unicode()); });
+    vcl::TForm::keyPressEvent(Event);
+}
+
+void TForm1::closeEvent(QCloseEvent* Event) {
+    // Closing the main form ends the program, whatever other windows are open.
+    Event->accept();
+    if (vcl::Application)
+        vcl::Application->Terminate();
+}
+
+void TForm1::C1Click() {
+    if (DDPD1->ShowConnectDialog()) {
+        Roster->RemovePlayer(LocalId);
+        LocalId = static_cast<std::int32_t>(DDPD1->LocalPlayer->ID);
+        Roster->AddPlayer(LocalId);
+        for (int i = 0; i < DDPD1->Players.Count(); ++i) {
+            const auto id = static_cast<std::int32_t>(DDPD1->Players[i]->ID);
+            if (id == LocalId)
+                continue;
+            Roster->AddPlayer(id);
+            DrawYacht1->AddYacht(Roster->IndexOf(id), "");
+        }
+        SendHullTexture();
+        C1->setEnabled(false);
+    }
+    LastTime = Clock.timeGetTime();
+}
+
+void TForm1::H1Click() {
+    if (OpenPictureDialog1.Execute(this)) {
+        HullTextureFile = OpenPictureDialog1.FileName;
+        DrawYacht1->SetHullTexture(LocalSlot(), HullTextureFile);
+        if (DrawYacht1->SceneReady && LocalId > 1)
+            SendHullTexture();
+    }
+    LastTime = Clock.timeGetTime();
+}
+
+void TForm1::S1Click() {
+    if (OpenPictureDialog1.Execute(this)) {
+        SpinnakerTextureFile = OpenPictureDialog1.FileName;
+        DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile);
+    }
+    LastTime = Clock.timeGetTime();
+}
+
+void TForm1::USEHALU1Click() {
+    // The action toggled its own check mark before this runs.
+    if (USEHALU1->isChecked())
+        DrawYacht1->D3DOptions = {};
+    else
+        DrawYacht1->D3DOptions = {dddd::DontUseRGBEmulation, dddd::DontUseHAL};
+    DrawYacht1->InitDisplay(false, 640, 480, 16, 0, "");
+}
+
+void TForm1::N1Click() {
+    vcl::Application->SetHelpFile("MAREVOP1.HLP");
+    vcl::Application->HelpCommand(vcl::HELP_CONTENTS);
+}
+
+void TForm1::About1Click() {
+    TAboutBox box;
+    box.exec();
+}
+
+void TForm1::X1Click() { vcl::Application->Terminate(); }
+
+void TForm1::Timer1Timer() {
+    if (!DrawYacht1->SceneReady || LocalId <= 1 || LocalSlot() == 0)
+        return;
+    std::uint8_t message[kStateMessageSize] = {kStateMessageKind};
+    const TYachtState state = Roster->Yachts(LocalSlot()).GetState();
+    std::memcpy(message + 4, &state, sizeof state);
+    DDPD1->SendData(0, message, kStateMessageSize);
+}
+
+void TForm1::SendHullTexture() {}

@@ -1,0 +1,93 @@
+#pragma once
+// The main window: the menu, the idle-time frame loop with its fixed 200 ms step, and the local
+// player's commands.
+
+#include "ddidex/DDIDEX.h"
+#include "ddpd/DDPD.h"
+#include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
+#include "platform/winmm/TimeGetTime.h"
+#include "yacht/DrawYacht.h"
+#include "yacht/PlayerMan.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TForm1 : public vcl::TForm {
+    Q_OBJECT
+public:
+    // Clock is the multimedia timer the frame loop reads; it must outlive the window.
+    explicit TForm1(TMultimediaClock& Clock, QWidget* Parent = nullptr);
+    ~TForm1() override;
+
+    // Components, in the order of the form description.
+    std::unique_ptr<TDrawYacht> DrawYacht1;
+    QMenu* G1 = nullptr;
+    QAction* C1 = nullptr;
+    QAction* X1 = nullptr;
+    QMenu* Option1 = nullptr;
+    QAction* H1 = nullptr;
+    QAction* S1 = nullptr;
+    QAction* USEHALU1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* About1 = nullptr;
+    std::unique_ptr<ddpd::TDDPD> DDPD1;
+    std::unique_ptr<ddidex::TDDIDEX> Joy;
+    QTimer* Timer1 = nullptr;
+    vcl::TOpenPictureDialog OpenPictureDialog1;
+
+    std::unique_ptr<TPlayerMan> Roster;
+    std::int32_t LocalId = 0;
+    std::uint32_t StepPeriod = 0;
+    std::uint32_t TimeAccumulator = 0;
+    std::uint32_t LastTime = 0;
+    std::int32_t SteerCommand = 0;
+    std::int32_t SailCommand = 0;
+    bool SpinnakerUpPressed = false;
+    bool SpinnakerDownPressed = false;
+    std::int32_t ExpectedTextureSize = 0;
+    std::string HullTextureFile;
+    std::string SpinnakerTextureFile;
+
+    void FormCreate();
+    void FormDestroy();
+    void FormKeyPress(char32_t Key);
+    void IdleHandler(bool& Done);
+    void C1Click();
+    void H1Click();
+    void S1Click();
+    void USEHALU1Click();
+    void N1Click();
+    void About1Click();
+    void X1Click();
+    void Timer1Timer();
+    void SendHullTexture();
+
+    void PollJoystick();
+    void ApplyCommands();
+    void ClearCommands();
+
+    // The local yacht's slot (Roster.IndexOf(LocalId)).
+    int LocalSlot() const { return Roster ? Roster->IndexOf(LocalId) : 0; }
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void BuildMenu();
+    // Read-modify-write of the local state through the model's clamping.
+    template <class F> void ChangeLocalState(F&& Change);
+    // Connects a framework signal to a handler behind the default exception handler.
+    template <class Signal, class F> void Bind(QAction* Action, Signal S, F Handler);
+
+    TMultimediaClock& Clock;
+};
+
+extern TForm1* Form1;

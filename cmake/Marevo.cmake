@@ -1,0 +1,25 @@
+# marevo_test(<name> SOURCES ... LIBS ...): one GoogleTest executable, its cases registered with CTest.
+function(marevo_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${name}
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MAREVO_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+        DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# marevo_fuzzer(<name> SOURCES ... LIBS ...): a libFuzzer target, run briefly by tools/test.
+function(marevo_fuzzer name)
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    add_dependencies(fuzzers ${name})
+endfunction()
+
+# marevo_bench(<name> SOURCES ... LIBS ...): a Google Benchmark executable.
+function(marevo_bench name)
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()

@@ -1,0 +1,155 @@
+#include "platform/vcl/Forms.h"
+
+#include "platform/rtl/SysUtils.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QMessageBox>
+#include <QTextBrowser>
+
+namespace vcl {
+
+TApplication* Application = nullptr;
+
+TApplication::TApplication() {
+    Application = this;
+    IdleTimer.setTimerType(Qt::PreciseTimer);
+    // A 1 ms interval is the longest the loop waits between two idle calls that asked for more.
+    IdleTimer.setInterval(1);
+    connect(&IdleTimer, &QTimer::timeout, this, [this] { DoIdle(); });
+    qApp->installEventFilter(this);
+}
+
+TApplication::~TApplication() {
+    if (qApp)
+        qApp->removeEventFilter(this);
+    delete HelpViewer;
+    if (Application == this)
+        Application = nullptr;
+}
+
+void TApplication::SetTitle(const std::string& Title) {
+    FTitle = Title;
+    QApplication::setApplicationName(QString::fromStdString(Title));
+    QApplication::setApplicationDisplayName(QString::fromStdString(Title));
+}
+
+bool TApplication::HelpCommand(int Command) {
+    if (Command != HELP_CONTENTS)
+        return false;
+    std::string path = rtl::FindFileNoCase(FHelpFile);
+    if (path.empty())
+        path = rtl::FindFileNoCase(FHelpFile, rtl::ExecutableFolder());
+    if (path.empty()) {
+        ShowMessage("ヘルプファイル " + FHelpFile + " が見つかりません");
+        return false;
+    }
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    if (!HelpViewer) {
+        auto* viewer = new QTextBrowser;
+        viewer->setWindowTitle(QString::fromStdString(FTitle + " ヘルプ"));
+        viewer->resize(480, 400);
+        HelpViewer = viewer;
+    }
+    static_cast<QTextBrowser*>(HelpViewer)->setHtml(QString::fromUtf8(f.readAll()));
+    HelpViewer->show();
+    HelpViewer->raise();
+    return true;
+}
+
+void TApplication::SetOnIdle(TIdleEvent Handler) {
+    FOnIdle = std::move(Handler);
+    if (FOnIdle)
+        IdleTimer.start();
+    else
+        IdleTimer.stop();
+}
+
+void TApplication::DoIdle() {
+    if (!FOnIdle) {
+        IdleTimer.stop();
+        return;
+    }
+    bool done = true;
+    Guard([&] { FOnIdle(done); });
+    if (done)
+        IdleTimer.stop(); // until the next message arrives
+}
+
+bool TApplication::eventFilter(QObject* Watched, QEvent* Event) {
+    // Any message other than the idle timer's own may make the idle handler want to run.
+    if (FOnIdle && !IdleTimer.isActive() && Watched != &IdleTimer)
+        IdleTimer.start();
+    return QObject::eventFilter(Watched, Event);
+}
+
+void TApplication::Run() {
+    if (FTerminated)
+        return;
+    QApplication::exec();
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    QApplication::exit(0);
+}
+
+void TApplication::ShowException(const std::exception& E) {
+    if (OnShowException) {
+        OnShowException(E.what());
+        return;
+    }
+    MessageBox(nullptr, E.what(), FTitle);
+}
+
+TFrameworkApp::TFrameworkApp(int& Argc, char** Argv) : QApplication(Argc, Argv) {
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+}
+
+bool TFrameworkApp::notify(QObject* Receiver, QEvent* Event) {
+    try {
+        return QApplication::notify(Receiver, Event);
+    } catch (const std::exception& e) {
+        if (Application)
+            Application->ShowException(e);
+    } catch (...) {
+        if (Application)
+            Application->ShowException(std::runtime_error("unknown exception"));
+    }
+    return false;
+}
+
+void TForm::SetBounds(int Left, int Top, int Width, int Height) {
+    Bounds = QRect(Left, Top, Width, Height);
+    BoundsPending = !isVisible();
+    move(Left, Top);
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    resize(Width - frame.left() - frame.right(), Height - frame.top() - frame.bottom());
+}
+
+void TForm::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    if (BoundsPending) {
+        SetBounds(Bounds.left(), Bounds.top(), Bounds.width(), Bounds.height());
+        BoundsPending = false;
+    }
+}
+
+void ShowMessage(const std::string& Text) {
+    MessageBox(nullptr, Text, Application ? Application->Title() : std::string());
+}
+
+void MessageBox(QWidget* Parent, const std::string& Text, const std::string& Caption) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(Caption),
+                    QString::fromStdString(Text), QMessageBox::Ok, Parent);
+    box.exec();
+}
+
+} // namespace vcl

@@ -1,0 +1,205 @@
+#include "app/Form1.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FrameLoop : public ::testing::Test {
+protected:
+    FrameLoop() : Clock(1000), Form(Clock) {}
+
+    // One idle call; returns how many frames it drew.
+    int Idle() {
+        const int before = Drawn();
+        bool done = true;
+        Form.IdleHandler(done);
+        EXPECT_FALSE(done); // the loop always asks to run again
+        return Drawn() - before;
+    }
+    int Drawn() const { return Form.DrawYacht1->FrameCounter; }
+    int Steps() const { return static_cast<int>(Form.Roster->Yachts(1).Speed() / 0.02f + 0.5f); }
+    TYachtState Local() const { return Form.Roster->GetState(Form.LocalId); }
+    void Press(int X, int Y, bool B0 = false, bool B1 = false) {
+        Form.Joy->Pending.X = X;
+        Form.Joy->Pending.Y = Y;
+        Form.Joy->Pending.Buttons[0] = B0;
+        Form.Joy->Pending.Buttons[1] = B1;
+    }
+    void SetHeading(float Heading) {
+        TYachtState s = Local();
+        s.Heading = Heading;
+        Form.Roster->SetState(Form.LocalId, s);
+    }
+
+    TManualClock Clock;
+    TForm1 Form;
+};
+
+} // namespace
+
+TEST_F(FrameLoop, StartsWithTheLocalPlayerInSlotOne) {
+    EXPECT_EQ(Form.LocalId, 1);
+    EXPECT_EQ(Form.Roster->IndexOf(1), 1);
+    EXPECT_TRUE(Form.DrawYacht1->SceneReady);
+    EXPECT_TRUE(Form.DrawYacht1->YachtPresent(1));
+    EXPECT_EQ(Form.ExpectedTextureSize, 49152);
+    EXPECT_EQ(Form.StepPeriod, 200u);
+    EXPECT_EQ(Form.LastTime, 1000u);
+}
+
+TEST_F(FrameLoop, NothingStepsUpToAndIncludingOnePeriod) {
+    Clock.Advance(150);
+    EXPECT_EQ(Idle(), 0);
+    Clock.Advance(50);
+    EXPECT_EQ(Idle(), 0); // exactly 200 ms waits
+    EXPECT_EQ(Form.TimeAccumulator, 200u);
+    Clock.Advance(1);
+    EXPECT_EQ(Idle(), 1);
+    EXPECT_EQ(Form.TimeAccumulator, 1u);
+}
+
+TEST_F(FrameLoop, AStallIsCaughtUpInStepsButDrawnOnce) {
+    SetHeading(300); // speed climbs 0.02 a step: the speed counts the steps
+    Clock.Advance(1000);
+    EXPECT_EQ(Idle(), 1);
+    EXPECT_EQ(Steps(), 4); // 1000 = 4 x 200 + 200 left, which must not step
+    Clock.Advance(1);
+    Idle();
+    EXPECT_EQ(Steps(), 5);
+    Clock.Advance(1050);
+    Idle();
+    EXPECT_EQ(Form.TimeAccumulator, 51u);
+}
+
+TEST_F(FrameLoop, TheTimersWrapAroundIsHarmless) {
+    Clock.Set(0xFFFFFF00u);
+    Form.LastTime = 0xFFFFFF00u;
+    Clock.Set(0x00000100u); // 512 ms later, across the wrap
+    EXPECT_EQ(Idle(), 1);
+    EXPECT_EQ(Form.TimeAccumulator, 112u);
+}
+
+TEST_F(FrameLoop, TheDrawnFrameShowsTheSteppedStates) {
+    SetHeading(300);
+    Clock.Advance(201);
+    Idle();
+    const TYachtState placed = Form.DrawYacht1->PlacedState(1);
+    EXPECT_EQ(placed.Heel, -2);
+    EXPECT_EQ(placed.WindAngle, 60);
+}
+
+TEST_F(FrameLoop, APushSeenBetweenFramesTurnsOnceAfterTheNextDrawing) {
+    Press(1, 0);
+    Clock.Advance(50);
+    Idle(); // seen, not yet applied
+    Press(0, 0);
+    EXPECT_EQ(Local().Heading, 0);
+    Clock.Advance(151);
+    EXPECT_EQ(Idle(), 1);
+    // Drawn first with heading 0, then turned right by 5.
+    EXPECT_EQ(Form.DrawYacht1->PlacedState(1).Heading, 0);
+    EXPECT_EQ(Local().Heading, 355);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().Heading, 355); // released: no further turn
+
+    Press(-1, 0); // held left: 5 degrees per drawn frame
+    for (int i = 0; i < 3; ++i) {
+        Clock.Advance(201);
+        Idle();
+    }
+    EXPECT_EQ(Local().Heading, 10);
+}
+
+TEST_F(FrameLoop, SailAndSpinnakerCommandsAreLatched) {
+    Press(0, -1);
+    Clock.Advance(10);
+    Idle();
+    Press(0, 0);
+    Clock.Advance(200);
+    Idle();
+    EXPECT_EQ(Local().SailsTrimmed, 0);
+    Press(0, 1);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().SailsTrimmed, 1);
+
+    Press(0, 0, true, false);
+    Clock.Advance(10);
+    Idle();
+    Press(0, 0, false, true); // both seen before one frame: the spinnaker ends lowered
+    Clock.Advance(200);
+    Idle();
+    EXPECT_EQ(Local().Spinnaker, 0);
+    Press(0, 0, true, false);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().Spinnaker, 1);
+}
+
+TEST_F(FrameLoop, KeysActAtOnceInBothCases) {
+    Form.FormKeyPress(U'u');
+    EXPECT_EQ(Form.DrawYacht1->ViewMode, 1);
+    Form.FormKeyPress(U'R');
+    EXPECT_EQ(Form.DrawYacht1->ViewMode, 0);
+    Form.FormKeyPress(U'f');
+    EXPECT_EQ(Form.DrawYacht1->ViewMode, 2);
+    Form.FormKeyPress(U's');
+    EXPECT_EQ(Local().Spinnaker, 1);
+    Form.FormKeyPress(U'D');
+    EXPECT_EQ(Local().Spinnaker, 0);
+}
+
+TEST_F(FrameLoop, SpinnakerKeyWritesBackANegativeWindAngleAsZero) {
+    SetHeading(90);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().WindAngle, -90);
+    Form.FormKeyPress(U'S');
+    EXPECT_EQ(Local().WindAngle, 0);
+    EXPECT_EQ(Local().Spinnaker, 1);
+}
+
+TEST_F(FrameLoop, CancelledDialogsOnlyResetTheClockReading) {
+    Form.OpenPictureDialog1.OnExecute = [] { return std::string(); };
+    Clock.Advance(5000);
+    const std::string before = Form.HullTextureFile;
+    Form.H1Click();
+    EXPECT_EQ(Form.LastTime, Clock.timeGetTime());
+    EXPECT_EQ(Form.HullTextureFile, before);
+    Clock.Advance(5000);
+    Form.S1Click();
+    EXPECT_EQ(Form.LastTime, Clock.timeGetTime());
+    Clock.Advance(5000);
+    Form.C1Click(); // no session can be opened: nothing but the clock changes
+    EXPECT_EQ(Form.LastTime, Clock.timeGetTime());
+    EXPECT_EQ(Form.LocalId, 1);
+    EXPECT_TRUE(Form.C1->isEnabled());
+    EXPECT_EQ(Idle(), 0);
+}
+
+TEST_F(FrameLoop, PickedTexturesAreRememberedForTheLocalYacht) {
+    Form.OpenPictureDialog1.OnExecute = [] { return std::string("/tmp/hull.bmp"); };
+    Form.H1Click();
+    EXPECT_EQ(Form.HullTextureFile, "/tmp/hull.bmp");
+    Form.S1Click();
+    EXPECT_EQ(Form.SpinnakerTextureFile, "/tmp/hull.bmp");
+}
+
+TEST_F(FrameLoop, UseHalTogglesTheOptionsAndRestartsTheDisplay) {
+    const int builds = Form.DrawYacht1->BuildCount();
+    Form.USEHALU1->trigger();
+    EXPECT_TRUE(Form.USEHALU1->isChecked());
+    EXPECT_TRUE(Form.DrawYacht1->D3DOptions.Empty());
+    Form.USEHALU1->trigger();
+    EXPECT_FALSE(Form.USEHALU1->isChecked());
+    EXPECT_EQ(Form.DrawYacht1->D3DOptions,
+              (dddd::TD3DOptions{dddd::DontUseRGBEmulation, dddd::DontUseHAL}));
+    EXPECT_EQ(Form.DrawYacht1->BuildCount(), builds + 2);
+}
+
+TEST_F(FrameLoop, TheTimerSendsNothingBeforeASession) {
+    // Nothing to observe but the absence of a crash with no session and no sender.
+    Form.Timer1Timer();
+    EXPECT_EQ(Form.LocalId, 1);
+}
