@@ -19,7 +19,9 @@ constexpr std::uint32_t kStepPeriodMs = 200;
 constexpr std::uint8_t kStateMessageKind = 2;
 constexpr int kStateMessageSize = 28;
 
-QString Q(const char* Utf8) { return QString::fromUtf8(Utf8); }
+QString Q(const char* Utf8) {
+    return QString::fromUtf8(Utf8);
+}
 
 } // namespace
 
@@ -46,7 +48,8 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { vcl::Application->Guard([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { vcl::Application->Guard([this] { Timer1Timer(); }); });
     Timer1->start();
 
     OpenPictureDialog1.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp";
@@ -64,7 +67,8 @@ TForm1::~TForm1() {
 }
 
 template <class Signal, class F> void TForm1::Bind(QAction* Action, Signal S, F Handler) {
-    connect(Action, S, this, [this, Handler] { vcl::Application->Guard([&] { (this->*Handler)(); }); });
+    connect(Action, S, this,
+            [this, Handler] { vcl::Application->Guard([&] { (this->*Handler)(); }); });
 }
 
 void TForm1::BuildMenu() {
@@ -109,7 +113,9 @@ void TForm1::FormCreate() {
         vcl::Application->SetOnIdle([this](bool& Done) { IdleHandler(Done); });
 }
 
-void TForm1::FormDestroy() { Roster.reset(); }
+void TForm1::FormDestroy() {
+    Roster.reset();
+}
 
 void TForm1::IdleHandler(bool& Done) {
     if (DrawYacht1->SceneReady && LocalSlot() > 0) {
@@ -267,7 +273,9 @@ void TForm1::About1Click() {
     box.exec();
 }
 
-void TForm1::X1Click() { vcl::Application->Terminate(); }
+void TForm1::X1Click() {
+    vcl::Application->Terminate();
+}
 
 void TForm1::Timer1Timer() {
     if (!DrawYacht1->SceneReady || LocalId <= 1 || LocalSlot() == 0)

@@ -12,6 +12,8 @@ void TDDDD::HookFormCreate(std::function<void()> FormCreate) {
         FormCreate();
 }
 
-void TDDDD::InitDisplay(bool, int, int, int, int, const std::string&) { ++FBuildCount; }
+void TDDDD::InitDisplay(bool, int, int, int, int, const std::string&) {
+    ++FBuildCount;
+}
 
 } // namespace dddd

@@ -7,7 +7,9 @@
 namespace dddd {
 
 TErrorReporter& DdddReporter();
-inline int DebugLog(const std::string& Message) { return DdddReporter().DebugLog(Message); }
+inline int DebugLog(const std::string& Message) {
+    return DdddReporter().DebugLog(Message);
+}
 inline std::int32_t ReportError(std::int32_t Code, const std::string& Message) {
     return DdddReporter().ReportError(Code, Message);
 }

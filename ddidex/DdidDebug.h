@@ -13,7 +13,9 @@ public:
 };
 
 dddd::TErrorReporter& DdidReporter();
-inline int DebugLog(const std::string& Message) { return DdidReporter().DebugLog(Message); }
+inline int DebugLog(const std::string& Message) {
+    return DdidReporter().DebugLog(Message);
+}
 inline std::int32_t ReportError(std::int32_t Code, const std::string& Message) {
     return DdidReporter().ReportError(Code, Message);
 }

@@ -15,7 +15,9 @@ int TDDPDPlayers::IndexOfPlayer(DPID ID) const {
     return -1;
 }
 
-bool TDDPD::ShowConnectDialog() { return false; }
+bool TDDPD::ShowConnectDialog() {
+    return false;
+}
 
 void TDDPD::SendData(DPID, const void*, std::int32_t) {}
 

@@ -38,9 +38,8 @@ private:
 class TDDPD;
 using TDDPDMessageEvent =
     std::function<void(TDDPD* Sender, TDDPDPlayer* From, const void* Data, std::int32_t DataSize)>;
-using TDDPDPlayerEvent = std::function<void(TDDPD* Sender, TDDPDPlayer* Player,
-                                            const std::string& ShortName,
-                                            const std::string& LongName)>;
+using TDDPDPlayerEvent = std::function<void(
+    TDDPD* Sender, TDDPDPlayer* Player, const std::string& ShortName, const std::string& LongName)>;
 
 class TDDPD {
 public:

@@ -13,7 +13,9 @@ public:
 };
 
 dddd::TErrorReporter& DdpdReporter();
-inline int DebugLog(const std::string& Message) { return DdpdReporter().DebugLog(Message); }
+inline int DebugLog(const std::string& Message) {
+    return DdpdReporter().DebugLog(Message);
+}
 inline std::int32_t ReportError(std::int32_t Code, const std::string& Message) {
     return DdpdReporter().ReportError(Code, Message);
 }

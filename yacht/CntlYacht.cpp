@@ -34,9 +34,13 @@ template <std::size_t N> float Lookup(const TRange (&Table)[N], std::int32_t A) 
 
 // Constant increments are added in double and rounded once to single when stored: from rest
 // the speed then reaches exactly 0.10f on the fifth step, as the tables expect.
-float AddD(float A, double B) { return static_cast<float>(static_cast<double>(A) + B); }
+float AddD(float A, double B) {
+    return static_cast<float>(static_cast<double>(A) + B);
+}
 
-float Finite(float V) { return std::isfinite(V) ? V : 0.0f; }
+float Finite(float V) {
+    return std::isfinite(V) ? V : 0.0f;
+}
 
 constexpr float kStateLimit = 32000;
 constexpr float kWorldLimit = 2000;
@@ -51,7 +55,9 @@ std::int32_t AngleDiff(std::int32_t A, std::int32_t B) {
     return static_cast<std::int32_t>(((d + 179) % 360 + 360) % 360 - 179);
 }
 
-float HeelTarget(std::int32_t AbsWindAngle) { return Lookup(HeelTable, AbsWindAngle); }
+float HeelTarget(std::int32_t AbsWindAngle) {
+    return Lookup(HeelTable, AbsWindAngle);
+}
 
 float SpeedTarget(std::int32_t AbsWindAngle, bool SailsTrimmed) {
     return SailsTrimmed ? Lookup(TrimmedSpeedTable, AbsWindAngle)

@@ -1,7 +1,9 @@
 #include "yacht/DrawYacht.h"
 
 namespace {
-bool Valid(std::int32_t n) { return n >= 1 && n <= TDrawYacht::YachtCount; }
+bool Valid(std::int32_t n) {
+    return n >= 1 && n <= TDrawYacht::YachtCount;
+}
 } // namespace
 
 TDrawYacht::TDrawYacht(vcl::TForm* AOwner) : TDDDD(AOwner) {
@@ -14,9 +16,13 @@ TDrawYacht::~TDrawYacht() {
         FreeScene();
 }
 
-void TDrawYacht::InitScene() { SceneReady = true; }
+void TDrawYacht::InitScene() {
+    SceneReady = true;
+}
 
-void TDrawYacht::FreeScene() { Slots = {}; }
+void TDrawYacht::FreeScene() {
+    Slots = {};
+}
 
 void TDrawYacht::AddYacht(std::int32_t n, const std::string&) {
     if (!Valid(n))
@@ -50,9 +56,13 @@ void TDrawYacht::SetViewMode(std::uint8_t Mode) {
         ViewMode = Mode;
 }
 
-void TDrawYacht::RenderFrame() { FrameCounter = FrameCounter >= 1000 ? 0 : FrameCounter + 1; }
+void TDrawYacht::RenderFrame() {
+    FrameCounter = FrameCounter >= 1000 ? 0 : FrameCounter + 1;
+}
 
-bool TDrawYacht::YachtPresent(std::int32_t n) const { return Valid(n) && Slots[n - 1].Present; }
+bool TDrawYacht::YachtPresent(std::int32_t n) const {
+    return Valid(n) && Slots[n - 1].Present;
+}
 
 bool TDrawYacht::HasSpinnaker(std::int32_t n) const {
     return YachtPresent(n) && Slots[n - 1].Spinnaker;

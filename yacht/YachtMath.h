@@ -6,9 +6,13 @@
 #include <cstdint>
 
 // B if A < B, else A (so a NaN in A passes through).
-inline float MaxF(float A, float B) { return A < B ? B : A; }
+inline float MaxF(float A, float B) {
+    return A < B ? B : A;
+}
 // B if A > B, else A.
-inline float MinF(float A, float B) { return A > B ? B : A; }
+inline float MinF(float A, float B) {
+    return A > B ? B : A;
+}
 // MaxF(MinF(Value, Upper), Lower).
 inline float ClampF(float Value, float Lower, float Upper) {
     return MaxF(MinF(Value, Upper), Lower);

@@ -11,12 +11,12 @@ static_assert(std::endian::native == std::endian::little,
 
 #pragma pack(push, 1)
 struct TYachtState {
-    float X = 0;              // world units
-    float Z = 0;              // world units
-    float Heading = 0;        // degrees; the model keeps a whole number 0..359
-    float Heel = 0;           // degrees, positive heels the mast to -(cos h, 0, sin h)
-    float WindAngle = 0;      // degrees from the bow to the wind, -179..180
-    std::uint8_t Tack = 0;    // 1 when WindAngle < 0
+    float X = 0;           // world units
+    float Z = 0;           // world units
+    float Heading = 0;     // degrees; the model keeps a whole number 0..359
+    float Heel = 0;        // degrees, positive heels the mast to -(cos h, 0, sin h)
+    float WindAngle = 0;   // degrees from the bow to the wind, -179..180
+    std::uint8_t Tack = 0; // 1 when WindAngle < 0
     std::uint8_t SailsTrimmed = 0;
     std::uint8_t Spinnaker = 0;
     std::uint8_t Reserved = 0; // always 0 on output, ignored on input

@@ -19,7 +19,9 @@ using LPVOID = void*;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
-constexpr HRESULT MakeHResult(std::uint32_t Value) { return static_cast<HRESULT>(Value); }
+constexpr HRESULT MakeHResult(std::uint32_t Value) {
+    return static_cast<HRESULT>(Value);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -30,8 +32,12 @@ inline constexpr HRESULT E_FAIL = MakeHResult(0x80004005);
 inline constexpr HRESULT E_OUTOFMEMORY = MakeHResult(0x8007000E);
 inline constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057);
 
-constexpr bool SUCCEEDED(HRESULT Hr) { return Hr >= 0; }
-constexpr bool FAILED(HRESULT Hr) { return Hr < 0; }
+constexpr bool SUCCEEDED(HRESULT Hr) {
+    return Hr >= 0;
+}
+constexpr bool FAILED(HRESULT Hr) {
+    return Hr < 0;
+}
 
 struct GUID {
     DWORD Data1 = 0;

@@ -203,3 +203,18 @@ TEST_F(FrameLoop, TheTimerSendsNothingBeforeASession) {
     Form.Timer1Timer();
     EXPECT_EQ(Form.LocalId, 1);
 }
+
+TEST(FrameLoopStart, TheTimeSpentInStartUpIsCaughtUpToo) {
+    TManualClock clock(7000);
+    TForm1 form(clock);
+    EXPECT_EQ(form.LastTime, 7000u);
+    TYachtState s = form.Roster->GetState(1);
+    s.Heading = 300;
+    form.Roster->SetState(1, s);
+    clock.Advance(650); // three whole steps and 50 ms
+    bool done = true;
+    form.IdleHandler(done);
+    EXPECT_EQ(form.Roster->Yachts(1).Speed(), 0.06f);
+    EXPECT_EQ(form.TimeAccumulator, 50u);
+    EXPECT_EQ(form.DrawYacht1->FrameCounter, 1);
+}

@@ -14,7 +14,9 @@
 
 namespace {
 
-QString Q(const char* Utf8) { return QString::fromUtf8(Utf8); }
+QString Q(const char* Utf8) {
+    return QString::fromUtf8(Utf8);
+}
 
 } // namespace
 

@@ -36,7 +36,8 @@ protected:
 } // namespace
 
 TEST(ErrorReportFormat, SuffixIsUpperCaseHexOfTheUnsignedCode) {
-    EXPECT_EQ(dddd::ErrorCodeSuffix(static_cast<std::int32_t>(0x887601C2)), "(Error Code(887601C2))");
+    EXPECT_EQ(dddd::ErrorCodeSuffix(static_cast<std::int32_t>(0x887601C2)),
+              "(Error Code(887601C2))");
     EXPECT_EQ(dddd::ErrorCodeSuffix(-1), "(Error Code(FFFFFFFF))");
     EXPECT_EQ(dddd::ErrorCodeSuffix(10), "(Error Code(A))");
     EXPECT_EQ(dddd::FormatDebugLine(1, "x"), "debug#00001 ... x");

@@ -38,8 +38,9 @@ TEST(CntlYacht, WindAngleAndTackFollowTheHeading) {
         float Heading;
         float WindAngle;
         int Tack;
-    } cases[] = {{0, 0, 0}, {180, 180, 0}, {1, -1, 1}, {359, 1, 0}, {90, -90, 1}, {300, 60, 0},
-                 {179, -179, 1}, {181, 179, 0}, {370, -10, 1}, {10.9f, -10, 1}, {-10, 10, 0}};
+    } cases[] = {{0, 0, 0},     {180, 180, 0},   {1, -1, 1},     {359, 1, 0},
+                 {90, -90, 1},  {300, 60, 0},    {179, -179, 1}, {181, 179, 0},
+                 {370, -10, 1}, {10.9f, -10, 1}, {-10, 10, 0}};
     for (const Case& c : cases) {
         TCntlYacht y = YachtAt(c.Heading);
         y.Step();
@@ -53,12 +54,14 @@ TEST(CntlYacht, TablesAtEveryBoundary) {
         int A;
         float Heel, Trimmed, Eased;
     } cases[] = {
-        {0, 0, 0, 0},         {39, 0, 0, 0},          {40, 0, 0.03f, 0},     {41, 0, 0.03f, 0},
-        {42, 5, 0.08f, 0},    {43, 5, 0.08f, 0},      {44, 10, 0.10f, 0},    {60, 10, 0.10f, 0},
-        {61, 8, 0.10f, 0},    {69, 8, 0.10f, 0},      {70, 8, 0.10f, 0.02f}, {80, 8, 0.10f, 0.02f},
-        {81, 8, 0.12f, 0.02f}, {100, 8, 0.12f, 0.02f}, {101, 3, 0.12f, 0.02f}, {109, 3, 0.12f, 0.02f},
-        {110, 3, 0.12f, 0.04f}, {114, 3, 0.12f, 0.04f}, {115, 3, 0.12f, 0.06f}, {119, 3, 0.12f, 0.06f},
-        {120, 3, 0.12f, 0.08f}, {121, 3, 0.13f, 0.08f}, {140, 3, 0.13f, 0.08f}, {141, 3, 0.12f, 0.08f},
+        {0, 0, 0, 0},           {39, 0, 0, 0},          {40, 0, 0.03f, 0},
+        {41, 0, 0.03f, 0},      {42, 5, 0.08f, 0},      {43, 5, 0.08f, 0},
+        {44, 10, 0.10f, 0},     {60, 10, 0.10f, 0},     {61, 8, 0.10f, 0},
+        {69, 8, 0.10f, 0},      {70, 8, 0.10f, 0.02f},  {80, 8, 0.10f, 0.02f},
+        {81, 8, 0.12f, 0.02f},  {100, 8, 0.12f, 0.02f}, {101, 3, 0.12f, 0.02f},
+        {109, 3, 0.12f, 0.02f}, {110, 3, 0.12f, 0.04f}, {114, 3, 0.12f, 0.04f},
+        {115, 3, 0.12f, 0.06f}, {119, 3, 0.12f, 0.06f}, {120, 3, 0.12f, 0.08f},
+        {121, 3, 0.13f, 0.08f}, {140, 3, 0.13f, 0.08f}, {141, 3, 0.12f, 0.08f},
         {150, 3, 0.12f, 0.08f}, {151, 3, 0.11f, 0.10f}, {180, 3, 0.11f, 0.10f},
     };
     for (const Case& c : cases) {
@@ -138,8 +141,14 @@ TEST(CntlYacht, PositionStopsAtTheEdgeOnEachAxis) {
 TEST(CntlYacht, SteerTruncatesClampsAndWraps) {
     struct Case {
         float From, Delta, To;
-    } cases[] = {{0, 7.9f, 5}, {0, 0.9f, 0}, {10, -4.7f, 6}, {358, 5, 3}, {2, -5, 357},
-                 {10.9f, 0, 10}, {0, -100, 355}, {0, std::numeric_limits<float>::quiet_NaN(), 0},
+    } cases[] = {{0, 7.9f, 5},
+                 {0, 0.9f, 0},
+                 {10, -4.7f, 6},
+                 {358, 5, 3},
+                 {2, -5, 357},
+                 {10.9f, 0, 10},
+                 {0, -100, 355},
+                 {0, std::numeric_limits<float>::quiet_NaN(), 0},
                  {std::numeric_limits<float>::infinity(), 5, 5}};
     for (const Case& c : cases) {
         TCntlYacht y = YachtAt(c.From);
@@ -213,7 +222,8 @@ TEST(CntlYacht, AngleDiffBringsEveryDifferenceIntoRange) {
     EXPECT_EQ(AngleDiff(0, 1), -1);
     EXPECT_EQ(AngleDiff(720, 0), 0);
     EXPECT_EQ(AngleDiff(-539, 0), -179);
-    EXPECT_EQ(AngleDiff(std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()),
+    EXPECT_EQ(AngleDiff(std::numeric_limits<std::int32_t>::max(),
+                        std::numeric_limits<std::int32_t>::min()),
               AngleDiff(static_cast<std::int32_t>((4294967295LL) % 360), 0));
 }
 
