@@ -66,6 +66,14 @@ struct SIZE {
     LONG cx = 0, cy = 0;
 };
 
+// A window as the platform calls see it: the window framework's own window object, so that a
+// stand-in can ask the framework whether the window is active.
+class QWidget;
+using HWND = QWidget*;
+// The program's module; the stand-ins accept any value.
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+
 // Every stand-in interface derives from this. Release returns the count that remains, exactly:
 // the components check it.
 struct IUnknown {
