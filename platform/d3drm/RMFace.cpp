@@ -1,0 +1,63 @@
+#include "platform/d3drm/RMFace.h"
+
+#include "platform/d3drm/RMMeshBuilder.h"
+#include "platform/d3drm/RMTexture.h"
+
+TRMFace::TRMFace(TRMMeshBuilder* Mesh)
+    : TRMObject("IDirect3DRMFace", {IID_IDirect3DRMObject, IID_IDirect3DRMFace}), Mesh(Mesh) {}
+
+TRMFace::~TRMFace() {
+    ReleaseRef(Tex);
+}
+
+void TRMFace::Changed() {
+    if (Mesh)
+        Mesh->Changed();
+}
+
+HRESULT TRMFace::AddVertexAndNormalIndexed(DWORD Vertex, DWORD Normal) {
+    if (HRESULT hr = Check("IDirect3DRMFace::AddVertexAndNormalIndexed"); FAILED(hr))
+        return hr;
+    if (!Mesh)
+        return D3DRMERR_BADOBJECT;
+    // Indices are checked here so that the renderer can trust them.
+    if (Vertex >= Mesh->VertexCount() || Normal >= Mesh->NormalCount())
+        return D3DRMERR_BADVALUE;
+    CornerList.push_back({Vertex, Normal, 0, 0});
+    Changed();
+    return D3DRM_OK;
+}
+
+HRESULT TRMFace::SetColorRGB(D3DVALUE Red, D3DVALUE Green, D3DVALUE Blue) {
+    if (HRESULT hr = Check("IDirect3DRMFace::SetColorRGB"); FAILED(hr))
+        return hr;
+    Colour = {std::clamp(Red, 0.0f, 1.0f), std::clamp(Green, 0.0f, 1.0f),
+              std::clamp(Blue, 0.0f, 1.0f)};
+    Changed();
+    return D3DRM_OK;
+}
+
+HRESULT TRMFace::SetTexture(IDirect3DRMTexture* Texture) {
+    if (HRESULT hr = Check("IDirect3DRMFace::SetTexture"); FAILED(hr))
+        return hr;
+    auto* texture = dynamic_cast<TRMTexture*>(Texture);
+    if (Texture && !texture)
+        return D3DRMERR_BADOBJECT;
+    if (texture)
+        texture->AddRef();
+    ReleaseRef(Tex);
+    Tex = texture;
+    Changed();
+    return D3DRM_OK;
+}
+
+HRESULT TRMFace::SetTextureCoordinates(DWORD Corner, D3DVALUE U, D3DVALUE V) {
+    if (HRESULT hr = Check("IDirect3DRMFace::SetTextureCoordinates"); FAILED(hr))
+        return hr;
+    if (Corner >= CornerList.size())
+        return D3DRMERR_BADVALUE;
+    CornerList[Corner].U = U;
+    CornerList[Corner].V = V;
+    Changed();
+    return D3DRM_OK;
+}
