@@ -1,0 +1,28 @@
+#pragma once
+// A software immediate-mode device on a back buffer. It only holds its target; the retained
+// mode stand-in does the drawing.
+
+#include "platform/ddraw/D3D.h"
+
+class TDirectDraw;
+class TSurface;
+
+class TDirect3DDevice final : public IDirect3DDevice2 {
+public:
+    TDirect3DDevice(TDirectDraw& Owner, TSurface* Target, const GUID& Class);
+    ~TDirect3DDevice() override;
+
+    HRESULT QueryInterface(REFIID Riid, void** Object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetRenderTarget(LPDIRECTDRAWSURFACE* lplpRenderTarget) override;
+
+    static TDirect3DDevice* From(IDirect3DDevice2* Device);
+
+    TSurface* const Target;
+    const GUID Class;
+
+private:
+    TRefCount Refs;
+    TDirectDraw& Owner;
+};
