@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,8 +16,7 @@ std::vector<std::uint8_t> ReadFile(const std::string& Path) {
 }
 
 std::string SourceDir() {
-    const char* dir = std::getenv("MAREVO_SOURCE_DIR");
-    return dir ? dir : ".";
+    return MAREVO_SOURCE_DIR;
 }
 
 } // namespace
