@@ -1,0 +1,259 @@
+#include "dddd/QDArc.h"
+
+#include "platform/rtl/FileStream.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace dddd {
+
+namespace {
+
+std::uint32_t Le32(const std::uint8_t* P) {
+    return static_cast<std::uint32_t>(P[0]) | static_cast<std::uint32_t>(P[1]) << 8 |
+           static_cast<std::uint32_t>(P[2]) << 16 | static_cast<std::uint32_t>(P[3]) << 24;
+}
+
+[[noreturn]] void Damaged() {
+    throw EQDAError(kQDADamaged);
+}
+
+// Names are the archive's ANSI (Shift-JIS) text. ASCII letters fold; the second byte of a
+// double-byte character is left alone, since it may look like a letter without being one.
+std::string FoldName(std::string_view Name) {
+    std::string s(Name);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto ch = static_cast<unsigned char>(s[i]);
+        if ((ch >= 0x81 && ch <= 0x9F) || (ch >= 0xE0 && ch <= 0xFC))
+            ++i;
+        else if (ch >= 'A' && ch <= 'Z')
+            s[i] = static_cast<char>(ch - 'A' + 'a');
+    }
+    return s;
+}
+
+// Deeper than any pair table without a cycle can nest (each of at most 255 pair codes adds one
+// pending code), so only a table that refers back to itself can fill it.
+constexpr std::size_t kStackDepth = 512;
+constexpr std::size_t kMemoSize = 32;
+
+class TPairDecoder {
+public:
+    TPairDecoder(const std::uint8_t* In, std::size_t InSize, TMemoryStream& Out, std::size_t Limit)
+        : In(In), InEnd(In + InSize), Out(Out), Limit(Limit) {
+        // The output grows as it is written: a damaged directory must not make us reserve
+        // gigabytes for a few bytes of input.
+        Capacity = std::min<std::size_t>(Limit, std::max<std::size_t>(InSize * 4, 1 << 20));
+        Out.SetSize(static_cast<std::int64_t>(Capacity));
+        Dest = Out.Memory();
+    }
+
+    void Run() {
+        while (In < InEnd)
+            Block();
+        if (Written != Limit)
+            Damaged();
+    }
+
+private:
+    std::uint8_t Next() {
+        if (In == InEnd)
+            Damaged();
+        return *In++;
+    }
+
+    void Block() {
+        for (unsigned c = 0; c < 256; ++c)
+            Left[c] = static_cast<std::uint8_t>(c);
+        unsigned code = 0;
+        for (;;) {
+            unsigned count = Next();
+            if (count > 127) {
+                code += count - 127;
+                count = 0;
+            }
+            if (code == 256)
+                break;
+            if (code + count + 1 > 256)
+                Damaged();
+            for (unsigned i = 0; i <= count; ++i, ++code) {
+                Left[code] = Next();
+                if (Left[code] != code)
+                    Right[code] = Next();
+            }
+            if (code == 256)
+                break;
+        }
+        if (InEnd - In < 4)
+            Damaged();
+        const std::uint32_t packedSize = Le32(In);
+        In += 4;
+        if (packedSize > static_cast<std::size_t>(InEnd - In))
+            Damaged();
+        Expand(In, In + packedSize);
+        In += packedSize;
+    }
+
+    // Each code's expansion is remembered the first time it comes out whole, when it is
+    // short, so that later uses copy it instead of walking the pairs again.
+    void Expand(const std::uint8_t* P, const std::uint8_t* End) {
+        for (unsigned c = 0; c < 256; ++c) {
+            Known[c] = Left[c] == c;
+            Memo[c][0] = static_cast<std::uint8_t>(c);
+        }
+        std::size_t o = Written;
+        while (P != End) {
+            const unsigned code = *P++;
+            if (Left[code] == code) {
+                if (o == Capacity)
+                    Grow();
+                Dest[o++] = static_cast<std::uint8_t>(code);
+                continue;
+            }
+            if (Known[code]) {
+                o = Copy(o, code);
+                continue;
+            }
+            const std::size_t from = o;
+            o = Walk(o, code);
+            if (o - from <= kMemoSize) {
+                std::memcpy(Memo[code].data(), Dest + from, o - from);
+                Known[code] = static_cast<std::uint8_t>(o - from);
+            }
+        }
+        Written = o;
+    }
+
+    std::size_t Copy(std::size_t O, unsigned Code) {
+        const std::size_t n = Known[Code];
+        if (Capacity - O >= kMemoSize) {
+            // A fixed-size copy is one pair of wide moves; the bytes past n are overwritten later.
+            std::memcpy(Dest + O, Memo[Code].data(), kMemoSize);
+        } else {
+            while (Capacity - O < n)
+                Grow();
+            std::memcpy(Dest + O, Memo[Code].data(), n);
+        }
+        return O + n;
+    }
+
+    // Expands one code through the stack of pending codes; the left half comes out first, so it
+    // goes on top.
+    std::size_t Walk(std::size_t O, unsigned Code) {
+        std::size_t sp = 0;
+        Stack[sp++] = static_cast<std::uint8_t>(Code);
+        while (sp) {
+            const unsigned code = Stack[--sp];
+            if (Known[code]) {
+                O = Copy(O, code);
+            } else {
+                if (sp + 2 > kStackDepth)
+                    Damaged();
+                Stack[sp++] = Right[code];
+                Stack[sp++] = Left[code];
+            }
+        }
+        return O;
+    }
+
+    void Grow() {
+        if (Capacity == Limit)
+            Damaged();
+        Capacity = std::min(Limit, Capacity * 2);
+        Out.SetSize(static_cast<std::int64_t>(Capacity));
+        Dest = Out.Memory();
+    }
+
+    const std::uint8_t* In;
+    const std::uint8_t* InEnd;
+    TMemoryStream& Out;
+    std::size_t Limit;
+    std::size_t Capacity = 0;
+    std::size_t Written = 0;
+    std::uint8_t* Dest = nullptr;
+    std::array<std::uint8_t, 256> Left{};
+    std::array<std::uint8_t, 256> Right{};
+    std::array<std::uint8_t, kStackDepth> Stack{};
+    // Length of each code's remembered expansion, 0 while none is.
+    std::array<std::uint8_t, 256> Known{};
+    std::array<std::array<std::uint8_t, kMemoSize>, 256> Memo{};
+};
+
+} // namespace
+
+bool IsArchiveHeader(std::span<const std::uint8_t, kQDAHeaderSize> Header) {
+    return Header[4] == 0x51 && Header[5] == 0x44 && Header[6] == 0x41 && Header[7] == 0x30;
+}
+
+std::unique_ptr<TMemoryStream> ExpandBytePairs(TMemoryStream& Packed, std::int32_t ExpandedSize) {
+    if (ExpandedSize < 0)
+        Damaged();
+    const std::int64_t end = Packed.Size();
+    const std::int64_t start = std::min(Packed.Position(), end);
+    auto result = std::make_unique<TMemoryStream>();
+    TPairDecoder(Packed.Memory() + start, static_cast<std::size_t>(end - start), *result,
+                 static_cast<std::size_t>(ExpandedSize))
+        .Run();
+    Packed.SetPosition(end);
+    result->SetPosition(0);
+    return result;
+}
+
+std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& Stream, const std::string& EntryName) {
+    std::array<std::uint8_t, kQDAHeaderSize> header{};
+    if (Stream.Read(header.data(), kQDAHeaderSize) != static_cast<std::int64_t>(kQDAHeaderSize) ||
+        !IsArchiveHeader(header))
+        throw EQDAError(kQDANotArchive);
+    const std::int64_t fileSize = Stream.Size();
+    const auto method = static_cast<std::int32_t>(Le32(&header[0]));
+    const auto count = static_cast<std::int32_t>(Le32(&header[8]));
+    if (count < 0 || static_cast<std::int64_t>(count) * static_cast<std::int64_t>(kQDAEntrySize) >
+                         fileSize - static_cast<std::int64_t>(kQDAHeaderSize))
+        Damaged();
+    std::vector<std::uint8_t> directory(static_cast<std::size_t>(count) * kQDAEntrySize);
+    if (Stream.Read(directory.data(), static_cast<std::int64_t>(directory.size())) !=
+        static_cast<std::int64_t>(directory.size()))
+        Damaged();
+
+    const std::string wanted = FoldName(EntryName);
+    const std::uint8_t* entry = nullptr;
+    for (std::int32_t i = 0; i < count && !entry; ++i) {
+        const std::uint8_t* e = &directory[static_cast<std::size_t>(i) * kQDAEntrySize];
+        const auto* name = reinterpret_cast<const char*>(e + 12);
+        const std::size_t len = std::find(name, name + kQDANameSize, '\0') - name;
+        if (FoldName(std::string_view(name, len)) == wanted)
+            entry = e;
+    }
+    const std::uint32_t dataOffset = entry ? Le32(entry) : 0;
+    if (dataOffset == 0)
+        throw EQDAError(kQDAEntryNotFound);
+    const std::uint32_t storedSize = Le32(entry + 4);
+    const std::uint32_t expandedSize = Le32(entry + 8);
+    const std::int64_t available = fileSize - dataOffset;
+    if (available < 0 || expandedSize > 0x7FFFFFFFu)
+        Damaged();
+    const std::uint32_t bytes = method == kQDABytePairMethod ? storedSize : expandedSize;
+    if (bytes > available)
+        Damaged();
+
+    auto data = std::make_unique<TMemoryStream>();
+    data->SetSize(bytes);
+    Stream.SetPosition(dataOffset);
+    if (Stream.Read(data->Memory(), bytes) != static_cast<std::int64_t>(bytes))
+        Damaged();
+    if (method == kQDABytePairMethod)
+        return ExpandBytePairs(*data, static_cast<std::int32_t>(expandedSize));
+    data->SetPosition(0);
+    return data;
+}
+
+std::unique_ptr<TMemoryStream> ExtractFromArchive(const std::string& ArchiveFileName,
+                                                  const std::string& EntryName) {
+    TFileStream file(ArchiveFileName, fmOpenRead);
+    return ReadArchiveEntry(file, EntryName);
+}
+
+} // namespace dddd
