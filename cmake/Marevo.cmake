@@ -4,7 +4,10 @@ function(marevo_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${name}
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MAREVO_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+        # One variable per property: the discovery step splits a list value into bogus
+        # property names, which lost every variable after the first.
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                   ENVIRONMENT_MODIFICATION "MAREVO_SOURCE_DIR=set:${CMAKE_SOURCE_DIR}"
         DISCOVERY_TIMEOUT 60)
 endfunction()
 
