@@ -1,6 +1,9 @@
 #pragma once
 // The display component: turns the form it is placed on into a display with a 3D device chain.
-// (The device chain itself is still to come; this is the part of its face the game uses.)
+// (The DirectDraw chain is still to come; until then the retained-mode device draws into a
+// 640 x 480 x 16 picture in memory and nothing is presented.)
+
+#include "platform/d3drm/D3DRM.h"
 
 #include <cstdint>
 #include <functional>
@@ -78,10 +81,27 @@ public:
     // How many times the chain was built (start-up and every rebuild).
     int BuildCount() const { return FBuildCount; }
 
+    // Makes Camera the viewport's camera, creating the viewport (back plane at 5000) at first.
+    void SetCamera(IDirect3DRMFrame* Camera);
+    // Clears the viewport and renders Scene (may be nullptr) into the back buffer.
+    void Render(IDirect3DRMFrame* Scene);
+    // Presents the finished back buffer.
+    void Flip();
+
+    IDirect3DRM2* D3DRM = nullptr;
+    IDirect3DRMDevice2* D3DRMDevice = nullptr;
+    IDirect3DRMViewport* Viewport = nullptr;
+    IDirect3DRMFrame* Camera = nullptr;
+    int ModeWidth = 640;
+    int ModeHeight = 480;
+
 protected:
     vcl::TForm* Owner;
 
 private:
+    void Build3D();
+    void Release3D();
+
     int FBuildCount = 0;
 };
 

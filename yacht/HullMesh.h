@@ -65,7 +65,7 @@ inline constexpr std::array<TMeshPoint, 22> kHullNormals{{
 }};
 
 struct THullFace {
-    TMeshTriangle Corners; // vertex/normal, in the order added
+    TFaceCorners Corners; // vertex/normal, in the order added
     TMeshColour Colour;
     bool Textured; // a topside face: carries the hull texture when there is one
 };

@@ -21,6 +21,6 @@ struct TTexCoord {
     float U, V;
 };
 
-using TMeshTriangle = std::array<TMeshCorner, 3>;
+using TFaceCorners = std::array<TMeshCorner, 3>;
 
 inline constexpr TMeshColour kWhite{1, 1, 1};

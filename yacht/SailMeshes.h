@@ -25,7 +25,7 @@ inline constexpr std::array<TMeshPoint, 8> kMainSailNormals{{
     {0, -1, 0},
 }};
 
-inline constexpr std::array<TMeshTriangle, 4> kMainSailFaces{{
+inline constexpr std::array<TFaceCorners, 4> kMainSailFaces{{
     {{{1, 1}, {3, 3}, {0, 0}}},
     {{{1, 1}, {2, 2}, {3, 3}}},
     {{{1, 5}, {0, 4}, {3, 7}}},
@@ -80,7 +80,7 @@ inline constexpr std::array<TMeshPoint, 10> kJibNormals{{
     {0, -1, 0},
 }};
 
-inline constexpr std::array<TMeshTriangle, 10> kJibFaces{{
+inline constexpr std::array<TFaceCorners, 10> kJibFaces{{
     {{{6, 0}, {0, 0}, {1, 0}}}, //
     {{{1, 1}, {2, 1}, {6, 1}}}, //
     {{{5, 2}, {6, 2}, {2, 2}}}, //
@@ -126,7 +126,7 @@ inline constexpr std::array<TMeshPoint, 20> kSpinnakerNormals{{
 
 // Faces 0..9 use the normal of the same index as each corner's vertex; faces 10..19 are
 // faces 0..9 in the other winding and use that index + 10.
-inline constexpr std::array<TMeshTriangle, 20> kSpinnakerFaces{{
+inline constexpr std::array<TFaceCorners, 20> kSpinnakerFaces{{
     {{{0, 0}, {4, 4}, {1, 1}}},    {{{4, 4}, {5, 5}, {2, 2}}},    //  0,  1
     {{{2, 2}, {1, 1}, {4, 4}}},    {{{5, 5}, {6, 6}, {3, 3}}},    //  2,  3
     {{{3, 3}, {2, 2}, {5, 5}}},    {{{0, 0}, {1, 1}, {7, 7}}},    //  4,  5

@@ -1,4 +1,8 @@
 #include "app/Form1.h"
+#include "yacht/SailTrim.h"
+#include "yacht/YachtMath.h"
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +28,38 @@ protected:
         Form.Joy->Pending.Y = Y;
         Form.Joy->Pending.Buttons[0] = B0;
         Form.Joy->Pending.Buttons[1] = B1;
+    }
+    // Yacht 1 is drawn with this heading and heel.
+    void ExpectPlaced(float Heading, float Heel) {
+        D3DVECTOR p, d, u;
+        ASSERT_TRUE(Form.DrawYacht1->GetYachtPlacement(1, p, d, u));
+        float dx, dz, ux, uy, uz;
+        HeadingVector(dx, dz, Heading);
+        UpVector(ux, uy, uz, Heel, Heading);
+        EXPECT_NEAR(d.x, dx, 1e-5);
+        EXPECT_NEAR(d.y, 0, 1e-5);
+        EXPECT_NEAR(d.z, dz, 1e-5);
+        EXPECT_NEAR(u.x, ux, 1e-5);
+        EXPECT_NEAR(u.y, uy, 1e-5);
+        EXPECT_NEAR(u.z, uz, 1e-5);
+    }
+    // Yacht 1's main-sail frame points where Pose says, relative to the yacht.
+    bool MainSailIsAt(const TSailPose& Pose) {
+        IDirect3DRMFrameArray* yachts = nullptr;
+        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
+        IDirect3DRMFrame* yacht = nullptr;
+        yachts->GetElement(0, &yacht);
+        IDirect3DRMFrameArray* sails = nullptr;
+        yacht->GetChildren(&sails);
+        IDirect3DRMFrame* main = nullptr;
+        sails->GetElement(0, &main);
+        D3DVECTOR d, u;
+        main->GetOrientation(yacht, &d, &u);
+        main->Release();
+        sails->Release();
+        yacht->Release();
+        yachts->Release();
+        return std::abs(d.x - Pose.DX) < 1e-5f && std::abs(d.z - Pose.DZ) < 1e-5f;
     }
     void SetHeading(float Heading) {
         TYachtState s = Local();
@@ -83,9 +119,13 @@ TEST_F(FrameLoop, TheDrawnFrameShowsTheSteppedStates) {
     SetHeading(300);
     Clock.Advance(201);
     Idle();
-    const TYachtState placed = Form.DrawYacht1->PlacedState(1);
-    EXPECT_EQ(placed.Heel, -2);
-    EXPECT_EQ(placed.WindAngle, 60);
+    // One step from rest at 300 degrees heels the yacht by -2 with the wind 60 off the bow:
+    // the scene shows that heel, and the main sail eased out for that wind.
+    const TYachtState s = Local();
+    ASSERT_EQ(s.Heel, -2);
+    ASSERT_EQ(s.WindAngle, 60);
+    ExpectPlaced(300, -2);
+    EXPECT_TRUE(MainSailIsAt(MainTrim(s, Form.DrawYacht1->FrameCounter - 1)));
 }
 
 TEST_F(FrameLoop, APushSeenBetweenFramesTurnsOnceAfterTheNextDrawing) {
@@ -97,7 +137,7 @@ TEST_F(FrameLoop, APushSeenBetweenFramesTurnsOnceAfterTheNextDrawing) {
     Clock.Advance(151);
     EXPECT_EQ(Idle(), 1);
     // Drawn first with heading 0, then turned right by 5.
-    EXPECT_EQ(Form.DrawYacht1->PlacedState(1).Heading, 0);
+    ExpectPlaced(0, Local().Heel);
     EXPECT_EQ(Local().Heading, 355);
     Clock.Advance(201);
     Idle();

@@ -20,7 +20,7 @@ float Dot(TMeshPoint A, TMeshPoint B) {
 }
 
 // The side a face is seen from: (v1 - v0) x (v2 - v0).
-TMeshPoint Facing(std::span<const TMeshPoint> Vertices, const TMeshTriangle& Face) {
+TMeshPoint Facing(std::span<const TMeshPoint> Vertices, const TFaceCorners& Face) {
     const TMeshPoint v0 = Vertices[Face[0].Vertex];
     return Cross(Minus(Vertices[Face[1].Vertex], v0), Minus(Vertices[Face[2].Vertex], v0));
 }
@@ -32,7 +32,7 @@ std::vector<TMeshPoint> HullPoints() {
     return points;
 }
 
-std::vector<int> Sorted(const TMeshTriangle& Face) {
+std::vector<int> Sorted(const TFaceCorners& Face) {
     std::vector<int> v{Face[0].Vertex, Face[1].Vertex, Face[2].Vertex};
     std::sort(v.begin(), v.end());
     return v;
@@ -108,7 +108,7 @@ TEST(SailMeshes, EveryFaceComesInBothWindings) {
     struct Sail {
         const char* Name;
         std::span<const TMeshPoint> Vertices;
-        std::span<const TMeshTriangle> Faces;
+        std::span<const TFaceCorners> Faces;
         std::size_t Normals;
     };
     std::vector<TMeshPoint> spinnaker;
@@ -130,7 +130,7 @@ TEST(SailMeshes, EveryFaceComesInBothWindings) {
                 ASSERT_LT(static_cast<std::size_t>(c.Normal), sail.Normals);
             }
             // Every face has its twin with the same corners turned the other way.
-            const auto twin = std::ranges::find_if(sail.Faces, [&](const TMeshTriangle& t) {
+            const auto twin = std::ranges::find_if(sail.Faces, [&](const TFaceCorners& t) {
                 return Sorted(t) == Sorted(sail.Faces[f]) &&
                        Dot(Facing(sail.Vertices, t), Facing(sail.Vertices, sail.Faces[f])) < 0;
             });
