@@ -1,17 +1,15 @@
 #pragma once
-// The window system's handles as the platform headers spell them. A window handle is the
-// framework's top-level widget; its client area is the central widget of a main window.
+// The window system's handles as the platform headers spell them. A window (HWND, named with
+// the component basics) is the framework's top-level widget; its client area is the central
+// widget of a main window.
 
 #include "platform/com/Com.h"
-
-class QWidget;
 
 namespace vcl {
 class TDeviceContext;
 class TLogicalPalette;
 } // namespace vcl
 
-using HWND = QWidget*;
 using HDC = vcl::TDeviceContext*;
 using HPALETTE = vcl::TLogicalPalette*;
 using HANDLE = void*;
