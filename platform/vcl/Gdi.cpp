@@ -10,7 +10,7 @@
 namespace vcl {
 
 TDeviceContext::~TDeviceContext() {
-    if (Paint)
+    if (Paint && Paint->isActive())
         Paint->end();
 }
 
