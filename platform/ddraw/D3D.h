@@ -7,13 +7,18 @@
 
 struct IDirect3D2;
 struct IDirect3DDevice2;
+struct IDirect3DTexture2;
 using LPDIRECT3D2 = IDirect3D2*;
 using LPDIRECT3DDEVICE2 = IDirect3DDevice2*;
+using LPDIRECT3DTEXTURE2 = IDirect3DTexture2*;
 
 inline constexpr IID IID_IDirect3D2{
     0x6AAE1EC1, 0x662A, 0x11D0, {0x88, 0x9D, 0x00, 0xAA, 0x00, 0xBB, 0xB7, 0x6A}};
 inline constexpr IID IID_IDirect3DDevice2{
     0x93281501, 0x8CF8, 0x11D0, {0x89, 0xAB, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
+// The texture side of a surface made with DDSCAPS_TEXTURE.
+inline constexpr IID IID_IDirect3DTexture2{
+    0x93281502, 0x8CF8, 0x11D0, {0x89, 0xAB, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
 
 // Device classes.
 inline constexpr GUID IID_IDirect3DRampDevice{
@@ -45,7 +50,25 @@ struct IDirect3D2 : IUnknown {
                                  LPDIRECT3DDEVICE2* lplpD3DDevice) = 0;
 };
 
+using D3DTEXTUREHANDLE = DWORD;
+inline constexpr HRESULT D3DENUMRET_CANCEL = 0;
+inline constexpr HRESULT D3DENUMRET_OK = 1;
+// Gets each texture format as a description with only its pixel format set.
+using LPD3DENUMTEXTUREFORMATSCALLBACK = HRESULT (*)(LPDDSURFACEDESC lpDdsd, LPVOID lpContext);
+
 struct IDirect3DDevice2 : IUnknown {
     // The surface the device draws into, with a reference for the caller.
     virtual HRESULT GetRenderTarget(LPDIRECTDRAWSURFACE* lplpRenderTarget) = 0;
+    // The formats a texture surface may have for this device, until the callback cancels.
+    virtual HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK lpd3dEnumTextureProc,
+                                       LPVOID lpArg) = 0;
+};
+
+struct IDirect3DTexture2 : IUnknown {
+    // A non-zero handle by which Device draws with this texture.
+    virtual HRESULT GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2,
+                              D3DTEXTUREHANDLE* lpHandle) = 0;
+    // Copies the pixels of a texture of the same size into this one (in system memory or in
+    // video memory, which is how a texture gets there).
+    virtual HRESULT Load(LPDIRECT3DTEXTURE2 lpD3DTexture2) = 0;
 };

@@ -109,6 +109,7 @@ inline constexpr DWORD DDSCAPS_3DDEVICE = 0x00002000;
 inline constexpr DWORD DDSCAPS_VIDEOMEMORY = 0x00004000;
 inline constexpr DWORD DDSCAPS_VISIBLE = 0x00008000;
 inline constexpr DWORD DDSCAPS_ZBUFFER = 0x00020000;
+inline constexpr DWORD DDSCAPS_ALLOCONLOAD = 0x04000000;
 inline constexpr DWORD DDSCAPS_LOCALVIDMEM = 0x10000000;
 
 // Driver capabilities.
@@ -119,6 +120,9 @@ inline constexpr DWORD DDCAPS_PALETTE = 0x00008000;
 inline constexpr DWORD DDCAPS_COLORKEY = 0x00400000;
 
 // Pixel format flags.
+inline constexpr DWORD DDPF_ALPHAPIXELS = 0x00000001;
+inline constexpr DWORD DDPF_ALPHA = 0x00000002;
+inline constexpr DWORD DDPF_PALETTEINDEXED4 = 0x00000008;
 inline constexpr DWORD DDPF_PALETTEINDEXED8 = 0x00000020;
 inline constexpr DWORD DDPF_RGB = 0x00000040;
 inline constexpr DWORD DDPF_ZBUFFER = 0x00000400;

@@ -16,6 +16,8 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
     HRESULT GetRenderTarget(LPDIRECTDRAWSURFACE* lplpRenderTarget) override;
+    HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK lpd3dEnumTextureProc,
+                               LPVOID lpArg) override;
 
     static TDirect3DDevice* From(IDirect3DDevice2* Device);
 

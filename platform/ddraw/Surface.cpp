@@ -4,6 +4,7 @@
 #include "platform/ddraw/DirectDrawObject.h"
 #include "platform/ddraw/Display.h"
 #include "platform/ddraw/Palette.h"
+#include "platform/ddraw/Texture.h"
 #include "platform/vcl/Screen.h"
 
 #include <algorithm>
@@ -76,6 +77,10 @@ HRESULT TSurface::QueryInterface(REFIID Riid, void** Object) {
     if (Riid == IID_IDirectDrawSurface) {
         AddRef();
         *Object = static_cast<IDirectDrawSurface*>(this);
+        return DD_OK;
+    }
+    if (Riid == IID_IDirect3DTexture2 && (Caps & DDSCAPS_TEXTURE)) {
+        *Object = static_cast<IDirect3DTexture2*>(new TTexture(this));
         return DD_OK;
     }
     return E_NOINTERFACE;
