@@ -33,13 +33,17 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
     setFont(font);
     SetBounds(13, 14, 328, 266);
 
+    // The form's own handlers come from its description before its components are made.
+    OnCreate = [this](vcl::TForm*) { FormCreate(); };
+
     DrawYacht1 = std::make_unique<TDrawYacht>(this);
-    DrawYacht1->DisplayMode = dddd::TDDDDDispMode::dmWin640x480x16;
+    DrawYacht1->SetDisplayMode(dddd::TDDDDDispMode::dmWin640x480x16);
     DrawYacht1->BackColor = 0;
-    DrawYacht1->DisableScreenSaver = true;
+    DrawYacht1->SetDisableScreenSaver(true);
     DrawYacht1->D3DOptions = {dddd::DontUseRGBEmulation, dddd::DontUseHAL};
     DrawYacht1->VsyncAtWindowed = true;
     DrawYacht1->AllowRakugaki = false;
+    DrawYacht1->Loaded();
 
     BuildMenu();
 
@@ -54,8 +58,9 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
 
     OpenPictureDialog1.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp";
 
-    // The display component runs the form's creation handler once its display is up.
-    DrawYacht1->HookFormCreate([this] { FormCreate(); });
+    // The form is loaded: its creation event, which the display component has taken over to
+    // build its display before the form's own handler runs.
+    DoCreate();
 }
 
 TForm1::~TForm1() {

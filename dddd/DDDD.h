@@ -1,14 +1,25 @@
 #pragma once
-// The display component: turns the form it is placed on into a display with a 3D device chain.
-// (The DirectDraw chain is still to come; until then the retained-mode device draws into a
-// 640 x 480 x 16 picture in memory and nothing is presented.)
+// The display component: turns the form it is placed on into a DirectDraw display, optionally
+// with a retained-mode 3D device chain on its back buffer, and presents the back buffer in the
+// form's client area (scaled) or by page flipping in a full-screen mode. It takes over the
+// form's creation and paint events and watches its window; every failed platform call ends the
+// program through ReportError with a line in "dddd.debug".
 
+#include "dddd/DDDDGenSurface.h"
 #include "platform/d3drm/D3DRM.h"
+#include "platform/ddraw/D3D.h"
+#include "platform/ddraw/ScreenView.h"
 
+#include <QObject>
+#include <QPointer>
+
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vcl {
 class TForm;
@@ -57,52 +68,132 @@ enum class TDDDDDispMode : std::uint8_t {
     dmWinVariable,
 };
 
-class TDDDD {
+// A mode's back-buffer size, depth and presentation; dmWinVariable has 0s (taken at run time).
+struct TDispModeInfo {
+    int Width, Height, BitCount;
+    bool FullScreen;
+};
+TDispModeInfo DispModeInfo(TDDDDDispMode Mode);
+
+class TDDDD;
+using TDDDDNotifyEvent = std::function<void(TDDDD* Sender)>;
+// Sender is the form; fNeedChange says the display still is the provisional one.
+using TDDDDInitEvent = std::function<void(vcl::TForm* Sender, bool fNeedChange)>;
+
+class TDDDD : public QObject {
 public:
+    // Takes over Owner's creation and paint events and makes a screen view its client area.
     explicit TDDDD(vcl::TForm* Owner);
-    virtual ~TDDDD();
+    ~TDDDD() override;
     TDDDD(const TDDDD&) = delete;
     TDDDD& operator=(const TDDDD&) = delete;
 
-    // Brings the display up, then runs the form's own creation handler.
-    void HookFormCreate(std::function<void()> FormCreate);
+    // After the form description's properties are set: applies DisableScreenSaver again.
+    void Loaded();
 
-    void InitDisplay(bool FullScreen, int Width, int Height, int BitCount, int RefreshRate,
-                     const std::string& DriverName);
+    // Reading at run time writes "ScreenModeプロパティは読み込み禁止です" to the debug log.
+    TDDDDDispMode DisplayMode();
+    // Stores the mode; after start-up rebuilds the display at once.
+    void SetDisplayMode(TDDDDDispMode Value);
+    bool DisableScreenSaver() const { return FDisableScreenSaver; }
+    // Switches the system-wide screen saver off (True) or on (False) at once.
+    void SetDisableScreenSaver(bool Value);
 
-    TD3DOptions D3DOptions{};
-    TDDDDDispMode DisplayMode = TDDDDDispMode::dmWin640x480x8;
     std::int32_t BackColor = 0;
-    bool DisableScreenSaver = true;
+    bool AutoDisplayModeInitialize = true;
+    bool Use3D = false;
+    TD3DOptions D3DOptions{};
     bool VsyncAtWindowed = true;
     bool AllowRakugaki = false;
-    bool Use3D = false;
 
-    // How many times the chain was built (start-up and every rebuild).
-    int BuildCount() const { return FBuildCount; }
+    TDDDDInitEvent OnInit;
+    TDDDDNotifyEvent OnRestore;
+    TDDDDNotifyEvent OnChangeDisplayMode;
+    TDDDDNotifyEvent OnCleanUp;
+    TDDDDNotifyEvent OnEnterMenuLoop;
+    TDDDDNotifyEvent OnExitMenuLoop;
+    TDDDDNotifyEvent OnDestroy;
 
+    // Builds the whole chain anew (releasing the old one first).
+    void InitDisplay(bool FullScreen, int Width, int Height, int BitCount, int RefreshRate,
+                     const std::string& DriverName);
+    // Releases the chain; a reference left behind on a counted release ends the program.
+    void ReleaseDisplay();
+    // Clears the viewport, renders Scene (may be nullptr) and completes the frame.
+    void Render(IDirect3DRMFrame* Scene);
+    // Presents the back buffer: a flip in full-screen, else a blit into the client area.
+    void Flip();
     // Makes Camera the viewport's camera, creating the viewport (back plane at 5000) at first.
     void SetCamera(IDirect3DRMFrame* Camera);
-    // Clears the viewport and renders Scene (may be nullptr) into the back buffer.
-    void Render(IDirect3DRMFrame* Scene);
-    // Presents the finished back buffer.
-    void Flip();
+    void RestoreSurfaces();
+    // 8-bit modes: puts PaletteEntries on the display.
+    void UpdatePalette();
+    int ScreenBitCount();
+    // 0 for an argument matches anything.
+    bool ModeAvailable(int Width, int Height, int BitCount, int RefreshRate);
 
+    // The form's events as taken over.
+    void FormCreateHook(vcl::TForm* Sender);
+    void FormPaintHook(vcl::TForm* Sender);
+
+    int ModeBitCount = 0;
+    bool ModeFullScreen = false;
+    int ModeWidth = 0, ModeHeight = 0;
+    int ModeRefreshRate = 0;
+
+    bool NotStarted = true, Destroying = false, Started = false, Busy = false;
+    BOOL SavedScreenSaver = TRUE;
+
+    std::unique_ptr<TDDDDGenSurface> PrimarySurface, BackSurface, ZSurface;
+    IDirectDraw2* DirectDraw2 = nullptr;
+    IDirectDraw* DirectDraw = nullptr;
+    IDirectDrawClipper* Clipper = nullptr;
+    std::vector<std::string> DriverNames;
     IDirect3DRM2* D3DRM = nullptr;
     IDirect3DRMDevice2* D3DRMDevice = nullptr;
+    IDirect3D2* Direct3D = nullptr;
+    IDirect3DDevice2* D3DDevice = nullptr;
+    std::uint8_t DeviceKind = 0;
     IDirect3DRMViewport* Viewport = nullptr;
     IDirect3DRMFrame* Camera = nullptr;
-    int ModeWidth = 640;
-    int ModeHeight = 480;
+    bool Hardware3D = false;
+    bool ZInVideoMemory = false;
+    int RedLoss = 0, RedShift = 0, GreenLoss = 0, GreenShift = 0, BlueLoss = 0, BlueShift = 0;
+    DWORD RedMask = 0, GreenMask = 0, BlueMask = 0;
+    std::array<PALETTEENTRY, 256> PaletteEntries{};
+    IDirectDrawPalette* Palette = nullptr;
+
+    HWND WindowHandle = nullptr;
+    // The form's client area, where the screen shows.
+    QPointer<TScreenView> View;
 
 protected:
     vcl::TForm* Owner;
 
-private:
-    void Build3D();
-    void Release3D();
+    // The window hook: watches the owner's moves, sizes, menus and activation, and always lets
+    // the event go on.
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
-    int FBuildCount = 0;
+private:
+    IDirectDraw* FindDriver(const std::string& DriverName);
+    IDirectDraw* Find3DDriver();
+    IDirectDraw* CreatePrimaryDriver();
+    void CreateFullScreenSurfaces(int Width, int Height, int BitCount, int RefreshRate,
+                                  IDirectDrawSurface*& Primary, IDirectDrawSurface*& Back);
+    void CreateWindowedSurfaces(int Width, int Height, IDirectDrawSurface*& Primary,
+                                IDirectDrawSurface*& Back);
+    void FillPaletteEntries(bool FullScreen);
+    void Build3D(int Width, int Height, IDirectDrawSurface* Back);
+    void ReadChannelShifts();
+    void InstallWindowHook();
+    void RemoveWindowHook();
+    void EnterMenuLoop();
+
+    TDDDDDispMode FDisplayMode = TDDDDDispMode::dmWin640x480x8;
+    bool FDisableScreenSaver = true;
+    std::function<void(vcl::TForm*)> SavedOnPaint, SavedOnCreate;
+    bool Hooked = false;
+    int OpenMenus = 0;
 };
 
 } // namespace dddd

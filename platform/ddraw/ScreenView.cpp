@@ -54,11 +54,17 @@ void TScreenView::ScreenChanged(const QRect& Rect) {
         return;
     const QRect mine(mapToGlobal(QPoint(0, 0)), size());
     const QRect hit = mine.intersected(Rect);
-    if (!hit.isEmpty())
-        update(hit.translated(-mine.topLeft()));
+    if (hit.isEmpty())
+        return;
+    Refreshed += hit.translated(-mine.topLeft());
+    update(hit.translated(-mine.topLeft()));
 }
 
 void TScreenView::paintEvent(QPaintEvent* Event) {
+    const bool exposed = !(Event->region() - Refreshed).isEmpty();
+    Refreshed = QRegion();
+    if (exposed && OnExpose)
+        OnExpose();
     QPainter painter(this);
     Draw(painter, Event->rect());
 }

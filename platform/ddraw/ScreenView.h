@@ -4,7 +4,10 @@
 // main window makes one its client area, so what DirectDraw puts on the screen there appears.
 
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
+
+#include <functional>
 
 class TScreenView : public QWidget {
 public:
@@ -16,9 +19,16 @@ public:
     // What the view shows now, as an image of its size (for tests and screenshots).
     QImage Grab() const;
 
+    // Called before a repaint that the screen did not ask for (the view was exposed, resized
+    // or shown): what a window's own paint message is on the platform.
+    std::function<void()> OnExpose;
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
     void Draw(QPainter& Painter, const QRect& Area) const;
+
+    // What the screen asked to repaint since the last paint.
+    QRegion Refreshed;
 };

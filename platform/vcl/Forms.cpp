@@ -147,6 +147,10 @@ void ShowMessage(const std::string& Text) {
 }
 
 void MessageBox(QWidget* Parent, const std::string& Text, const std::string& Caption) {
+    if (Application && Application->OnMessageBox) {
+        Application->OnMessageBox(Text);
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(Caption),
                     QString::fromStdString(Text), QMessageBox::Ok, Parent);
     box.exec();

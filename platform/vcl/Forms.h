@@ -60,6 +60,8 @@ public:
     }
     // Tests replace the message box of the default handler.
     std::function<void(const std::string&)> OnShowException;
+    // Tests answer every other message box (ShowMessage, MessageBox) instead of a player.
+    std::function<void(const std::string& Text)> OnMessageBox;
 
     // One idle call, as the loop makes it (for tests and benchmarks).
     void DoIdle();
@@ -91,6 +93,20 @@ class TForm : public QMainWindow {
 public:
     explicit TForm(QWidget* Parent = nullptr) : QMainWindow(Parent) {}
     void SetBounds(int Left, int Top, int Width, int Height);
+
+    // The form's creation event, fired once by DoCreate when its components are loaded, and its
+    // paint event, fired by DoPaint when its client area must be drawn again (exposed, resized,
+    // restored). Components placed on the form may take them over.
+    std::function<void(TForm* Sender)> OnCreate;
+    std::function<void(TForm* Sender)> OnPaint;
+    void DoCreate() {
+        if (OnCreate)
+            OnCreate(this);
+    }
+    void DoPaint() {
+        if (OnPaint)
+            OnPaint(this);
+    }
 
 protected:
     // The frame is known only once the window is shown: the bounds are applied again then.

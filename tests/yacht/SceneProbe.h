@@ -15,8 +15,9 @@ enum TSailFrame { kYachtItself = -1, kMainSailFrame = 0, kJibFrame = 1, kSpinnak
 class TSceneProbe {
 public:
     TSceneProbe() : Yacht(&Form) {
-        Yacht.DisplayMode = dddd::TDDDDDispMode::dmWin640x480x16;
-        Yacht.HookFormCreate([this] { Yacht.InitScene(); });
+        Yacht.SetDisplayMode(dddd::TDDDDDispMode::dmWin640x480x16);
+        Form.DoCreate(); // the display is built when the form is created
+        Yacht.InitScene();
     }
 
     // Runs Use with frame Sail of yacht n (or the yacht frame itself), or with nullptr.
