@@ -3,7 +3,6 @@
 // references. Names are the platform's own, so the components read as they were written.
 
 #include <atomic>
-#include <compare>
 #include <cstdint>
 #include <cstring>
 
