@@ -1,0 +1,14 @@
+#pragma once
+// Which key array entry a window-system key event stands for. Where the window system reports
+// the physical key (evdev key codes, under X11 and Wayland) that decides; elsewhere (the
+// offscreen platform, synthesised events) the key's meaning does, as on a US layout.
+
+#include "platform/com/Com.h"
+
+#include <cstdint>
+
+// The scan code of evdev key EvdevCode, or 0 for a key without one.
+BYTE ScanCodeFromEvdev(std::uint32_t EvdevCode);
+// The scan code of Qt key QtKey; Keypad when the event carries the keypad modifier, so that the
+// numeric pad reads as its own keys whether Num Lock made them digits or arrows. 0 for none.
+BYTE ScanCodeFromQtKey(int QtKey, bool Keypad);
