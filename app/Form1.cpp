@@ -48,7 +48,8 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
     BuildMenu();
 
     DDPD1 = std::make_unique<ddpd::TDDPD>();
-    Joy = std::make_unique<ddidex::TDDIDEX>();
+    Joy = std::make_unique<ddidex::TDDIDEX>(this);
+    Joy->Loaded();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -151,13 +152,15 @@ void TForm1::IdleHandler(bool& Done) {
 }
 
 void TForm1::PollJoystick() {
-    Joy->Poll({2, 0});
-    int x = 0, y = 0;
-    Joy->GetDirections(x, y);
-    if (x != 0)
-        SteerCommand = x;
-    if (y != 0)
-        SailCommand = y;
+    // The first joystick, then the keyboard merged into the same state.
+    static constexpr std::int32_t kDevices[] = {2, 0};
+    Joy->Poll(kDevices);
+    ddidex::TDDIDEXDirections directions{};
+    Joy->GetDirections(directions);
+    if (directions.X != 0)
+        SteerCommand = directions.X;
+    if (directions.Y != 0)
+        SailCommand = directions.Y;
     if (Joy->ButtonDown(0))
         SpinnakerUpPressed = true;
     if (Joy->ButtonDown(1))

@@ -4,13 +4,33 @@
 
 #include <cmath>
 
+#include "platform/dinput/DInputTesting.h"
+
+#include <QMainWindow>
+#include <QTest>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
 class FrameLoop : public ::testing::Test {
 protected:
     FrameLoop() : Clock(1000), Form(Clock) {}
+    // The keyboard is read only while the main window has the foreground.
+    void SetUp() override {
+        // The tests run the frame function themselves: the application's idle loop must not
+        // poll behind their backs while they wait for a window.
+        vcl::Application->SetOnIdle(nullptr);
+        Form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+        // The window was loaded before it was shown, so its keyboard could not be acquired
+        // then; the first poll acquires it.
+        Idle();
+        ASSERT_TRUE(DInputTest::Acquired(Form.Joy->Keyboard));
+    }
 
     // One idle call; returns how many frames it drew.
     int Idle() {
@@ -23,11 +43,15 @@ protected:
     int Drawn() const { return Form.DrawYacht1->FrameCounter; }
     int Steps() const { return static_cast<int>(Form.Roster->Yachts(1).Speed() / 0.02f + 0.5f); }
     TYachtState Local() const { return Form.Roster->GetState(Form.LocalId); }
+    // Holds the arrow keys for the directions and Z and X for the buttons; releases the rest.
     void Press(int X, int Y, bool B0 = false, bool B1 = false) {
-        Form.Joy->Pending.X = X;
-        Form.Joy->Pending.Y = Y;
-        Form.Joy->Pending.Buttons[0] = B0;
-        Form.Joy->Pending.Buttons[1] = B1;
+        IDirectInputA* input = Form.Joy->DirectInput;
+        DInputTest::SetKey(input, DIK_LEFT, X < 0);
+        DInputTest::SetKey(input, DIK_RIGHT, X > 0);
+        DInputTest::SetKey(input, DIK_UP, Y < 0);
+        DInputTest::SetKey(input, DIK_DOWN, Y > 0);
+        DInputTest::SetKey(input, DIK_Z, B0);
+        DInputTest::SetKey(input, DIK_X, B1);
     }
     // Yacht 1 is drawn with this heading and heel.
     void ExpectPlaced(float Heading, float Heel) {
@@ -149,6 +173,55 @@ TEST_F(FrameLoop, APushSeenBetweenFramesTurnsOnceAfterTheNextDrawing) {
         Idle();
     }
     EXPECT_EQ(Local().Heading, 10);
+}
+
+TEST_F(FrameLoop, AKeyPressedOnTheMainWindowTurnsTheYachtAtTheNextFrame) {
+    QTest::keyPress(&Form, Qt::Key_Left);
+    BYTE keys[256];
+    ASSERT_EQ(Form.Joy->Keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
+    EXPECT_EQ(keys[DIK_LEFT], 0x80); // under its scan code, and no other key
+    EXPECT_EQ(std::count(std::begin(keys), std::end(keys), 0x80), 1);
+    Clock.Advance(50);
+    Idle();
+    QTest::keyRelease(&Form, Qt::Key_Left);
+    Clock.Advance(151);
+    EXPECT_EQ(Idle(), 1);
+    EXPECT_EQ(Local().Heading, 5);
+
+    // The numeric pad with Num Lock off still steers: 3 is down and right.
+    QTest::keyPress(&Form, Qt::Key_PageDown, Qt::KeypadModifier);
+    Clock.Advance(201);
+    EXPECT_EQ(Idle(), 1);
+    EXPECT_EQ(Local().Heading, 0);
+    EXPECT_EQ(Local().SailsTrimmed, 1);
+    QTest::keyRelease(&Form, Qt::Key_PageDown, Qt::KeypadModifier);
+
+    QTest::keyPress(&Form, Qt::Key_Space);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().Spinnaker, 1);
+    QTest::keyRelease(&Form, Qt::Key_Space);
+    QTest::keyPress(&Form, Qt::Key_Escape);
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().Spinnaker, 0);
+}
+
+TEST_F(FrameLoop, KeysHeldWhenTheMainWindowLosesTheFocusAreLetGo) {
+    QTest::keyPress(&Form, Qt::Key_Right);
+    {
+        QMainWindow chat;
+        chat.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&chat));
+        Clock.Advance(201);
+        Idle();
+        EXPECT_EQ(Local().Heading, 0); // the keyboard is not read behind another window
+    }
+    Form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+    Clock.Advance(201);
+    Idle();
+    EXPECT_EQ(Local().Heading, 0); // and the right arrow was released meanwhile
 }
 
 TEST_F(FrameLoop, SailAndSpinnakerCommandsAreLatched) {
