@@ -59,7 +59,7 @@ HRESULT TRMMeshBuilder::SetQuality(D3DRMRENDERQUALITY Quality) {
     return D3DRM_OK;
 }
 
-const TMeshGeometry& TRMMeshBuilder::Geometry() {
+const TPreparedMesh& TRMMeshBuilder::Geometry() {
     if (!Dirty)
         return Prepared;
     Prepared.Vertices = Vertices;
@@ -71,7 +71,7 @@ const TMeshGeometry& TRMMeshBuilder::Geometry() {
         const auto& c = f->Corners();
         // A face of more than three corners is a fan around its first corner.
         for (std::size_t i = 2; i < c.size(); ++i) {
-            TMeshTriangle t;
+            TPreparedTriangle t;
             const std::size_t k[3] = {0, i - 1, i};
             for (int j = 0; j < 3; ++j) {
                 t.Vertex[j] = c[k[j]].Vertex;

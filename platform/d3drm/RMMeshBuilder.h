@@ -12,7 +12,7 @@ class TRMFace;
 class TRMTexture;
 
 // One triangle ready to draw: indices into the mesh's vertices and unit normals.
-struct TMeshTriangle {
+struct TPreparedTriangle {
     std::uint32_t Vertex[3];
     std::uint32_t Normal[3];
     float U[3], V[3];
@@ -21,10 +21,10 @@ struct TMeshTriangle {
     const TRMTexture* Texture; // held by the face the triangle came from
 };
 
-struct TMeshGeometry {
+struct TPreparedMesh {
     std::vector<TVec3> Vertices;
     std::vector<TVec3> Normals; // unit length
-    std::vector<TMeshTriangle> Triangles;
+    std::vector<TPreparedTriangle> Triangles;
 };
 
 class TRMMeshBuilder final : public TRMObject<IDirect3DRMMeshBuilder2> {
@@ -40,7 +40,7 @@ public:
     DWORD VertexCount() const { return static_cast<DWORD>(Vertices.size()); }
     DWORD NormalCount() const { return static_cast<DWORD>(Normals.size()); }
     // The triangles as they stand now; rebuilt only after a change.
-    const TMeshGeometry& Geometry();
+    const TPreparedMesh& Geometry();
     void Changed() { Dirty = true; }
 
 private:
@@ -50,6 +50,6 @@ private:
     std::vector<TVec3> Normals;
     std::vector<TRMFace*> Faces;
     D3DRMRENDERQUALITY RenderQuality = D3DRMRENDER_GOURAUD;
-    TMeshGeometry Prepared;
+    TPreparedMesh Prepared;
     bool Dirty = true;
 };

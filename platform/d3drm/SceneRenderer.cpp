@@ -62,7 +62,7 @@ void TSceneRenderer::DrawFrame(TRMFrame* Frame, const TPlacement& World) {
 }
 
 void TSceneRenderer::DrawMesh(TRMMeshBuilder& Mesh, const TPlacement& World) {
-    const TMeshGeometry& g = Mesh.Geometry();
+    const TPreparedMesh& g = Mesh.Geometry();
     if (g.Triangles.empty())
         return;
     const D3DRMRENDERQUALITY quality = LowerQuality(DeviceQuality, Mesh.Quality());
@@ -90,7 +90,7 @@ void TSceneRenderer::DrawMesh(TRMMeshBuilder& Mesh, const TPlacement& World) {
             Light[i] = lightOf(g.Normals[i]);
     }
 
-    for (const TMeshTriangle& t : g.Triangles) {
+    for (const TPreparedTriangle& t : g.Triangles) {
         const TVec3 p0 = ViewVertices[t.Vertex[0]], p1 = ViewVertices[t.Vertex[1]],
                     p2 = ViewVertices[t.Vertex[2]];
         // Drawn only from the side (v1 - v0) x (v2 - v0) points to; the camera sits at 0.
