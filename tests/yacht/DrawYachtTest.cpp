@@ -220,7 +220,7 @@ TEST_F(Scene, TexturesThatCannotBeLoadedBuildPlainMeshes) {
         ASSERT_NE(spinnaker, nullptr);
         EXPECT_EQ(spinnaker->Quality(), D3DRMRENDER_UNLITFLAT);
         ASSERT_EQ(spinnaker->Geometry().Triangles.size(), 20u);
-        for (const TMeshTriangle& t : spinnaker->Geometry().Triangles) {
+        for (const TPreparedTriangle& t : spinnaker->Geometry().Triangles) {
             EXPECT_EQ(t.Texture != nullptr, c.Textured);
             for (int k = 0; k < 3; ++k) {
                 if (c.Textured && t.Vertex[k] == 2) {
