@@ -1,0 +1,165 @@
+#include "app/Form1.h"
+#include "platform/d3drm/RMMeshBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+class GameWindow : public ::testing::Test {
+protected:
+    GameWindow() : Clock(1000), Form(Clock) {}
+
+    void DrawOneFrame() {
+        const int before = Form.DrawYacht1->FrameCounter;
+        Clock.Advance(201);
+        bool done = true;
+        Form.IdleHandler(done);
+        ASSERT_NE(Form.DrawYacht1->FrameCounter, before);
+    }
+    // How many pixels of the back buffer are not black, in the middle third of its width and
+    // in the rest.
+    std::pair<int, int> LitPixels() {
+        dddd::TDDDDGenSurface& back = *Form.DrawYacht1->BackSurface;
+        DDSURFACEDESC desc;
+        desc.dwSize = sizeof desc;
+        EXPECT_EQ(back.Surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr),
+                  DD_OK);
+        const int bytes = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount / 8);
+        int middle = 0, outside = 0;
+        for (DWORD y = 0; y < desc.dwHeight; ++y) {
+            const auto* row = static_cast<const BYTE*>(desc.lpSurface) + y * desc.lPitch;
+            for (DWORD x = 0; x < desc.dwWidth; ++x) {
+                bool lit = false;
+                for (int b = 0; b < bytes; ++b)
+                    lit |= row[x * bytes + b] != 0;
+                if (lit)
+                    (3 * x >= desc.dwWidth && 3 * x < 2 * desc.dwWidth ? middle : outside) += 1;
+            }
+        }
+        back.Surface->Unlock(nullptr);
+        return {middle, outside};
+    }
+    // The mesh on yacht 1's frame (Sail -1) or on its sail frame Sail.
+    TRMMeshBuilder* Mesh(int Sail) {
+        IDirect3DRMFrameArray* yachts = nullptr;
+        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
+        IDirect3DRMFrame* frame = nullptr;
+        yachts->GetElement(0, &frame);
+        yachts->Release();
+        if (Sail >= 0) {
+            IDirect3DRMFrameArray* sails = nullptr;
+            frame->GetChildren(&sails);
+            frame->Release();
+            sails->GetElement(static_cast<DWORD>(Sail), &frame);
+            sails->Release();
+        }
+        IDirect3DRMVisualArray* visuals = nullptr;
+        frame->GetVisuals(&visuals);
+        frame->Release();
+        EXPECT_EQ(visuals->GetSize(), 1u);
+        IDirect3DRMVisual* visual = nullptr;
+        visuals->GetElement(0, &visual);
+        visuals->Release();
+        visual->Release(); // the frame keeps it
+        return dynamic_cast<TRMMeshBuilder*>(visual);
+    }
+    static bool Textured(TRMMeshBuilder* Mesh) {
+        for (const TPreparedTriangle& t : Mesh->Geometry().Triangles)
+            if (t.Texture)
+                return true;
+        return false;
+    }
+    D3DVECTOR SpinnakerPosition() {
+        D3DVECTOR p{};
+        IDirect3DRMFrameArray* yachts = nullptr;
+        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
+        IDirect3DRMFrame* yacht = nullptr;
+        yachts->GetElement(0, &yacht);
+        IDirect3DRMFrameArray* sails = nullptr;
+        yacht->GetChildren(&sails);
+        IDirect3DRMFrame* spinnaker = nullptr;
+        sails->GetElement(2, &spinnaker);
+        spinnaker->GetPosition(yacht, &p);
+        spinnaker->Release();
+        sails->Release();
+        yacht->Release();
+        yachts->Release();
+        return p;
+    }
+    static std::string SampleTexture(const char* Name) {
+        return std::string(MAREVO_BINARY_DIR) + "/app/" + Name;
+    }
+
+    TManualClock Clock;
+    TForm1 Form;
+};
+
+} // namespace
+
+TEST_F(GameWindow, TheLocalYachtIsDrawnInTheMiddleOfTheBackBuffer) {
+    DrawOneFrame();
+    const auto [middle, outside] = LitPixels();
+    EXPECT_GT(middle, 1000);
+    EXPECT_LT(outside, middle / 10);
+}
+
+TEST_F(GameWindow, TheSceneIsStillDrawnAfterTheDisplayIsRebuilt) {
+    DrawOneFrame();
+    const auto before = LitPixels();
+    Form.USEHALU1->trigger();
+    DrawOneFrame();
+    EXPECT_EQ(LitPixels(), before);
+    Form.USEHALU1->trigger();
+    DrawOneFrame();
+    EXPECT_EQ(LitPixels(), before);
+}
+
+TEST_F(GameWindow, SAndDSetAndLowerTheSpinnakerAtTheNextFrame) {
+    // With no SPINTEX.BMP here the local spinnaker is plain white, but it is built.
+    ASSERT_TRUE(Form.DrawYacht1->HasSpinnaker(1));
+    DrawOneFrame();
+    EXPECT_GT(SpinnakerPosition().y, 4000); // parked while lowered
+    Form.FormKeyPress(U's');
+    DrawOneFrame();
+    EXPECT_NEAR(SpinnakerPosition().y, 0, 1e-3);
+    Form.FormKeyPress(U'D');
+    DrawOneFrame();
+    EXPECT_GT(SpinnakerPosition().y, 4000);
+}
+
+TEST_F(GameWindow, TheTextureCommandsRebuildTheLocalMeshes) {
+    EXPECT_FALSE(Textured(Mesh(-1)));
+    EXPECT_FALSE(Textured(Mesh(2)));
+    Form.OpenPictureDialog1.OnExecute = [] { return SampleTexture("HALTEX.BMP"); };
+    Form.H1Click();
+    EXPECT_TRUE(Textured(Mesh(-1)));
+    Form.OpenPictureDialog1.OnExecute = [] { return SampleTexture("SPINTEX.BMP"); };
+    Form.S1Click();
+    EXPECT_TRUE(Textured(Mesh(2)));
+    EXPECT_TRUE(Textured(Mesh(-1)));
+}
+
+TEST(GameStart, TexturesInTheCurrentFolderAreUsedWhateverTheirLetterCase) {
+    const auto previous = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / "marevo-start-textures";
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(std::string(MAREVO_BINARY_DIR) + "/app/HALTEX.BMP",
+                               dir / "haltex.bmp",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(std::string(MAREVO_BINARY_DIR) + "/app/SPINTEX.BMP",
+                               dir / "SpinTex.bmp",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::current_path(dir);
+    {
+        TManualClock clock(0);
+        TForm1 form(clock);
+        EXPECT_EQ(form.HullTextureFile, "haltex.bmp");
+        EXPECT_EQ(form.SpinnakerTextureFile, "SpinTex.bmp");
+        EXPECT_TRUE(form.DrawYacht1->YachtPresent(1));
+        EXPECT_TRUE(form.DrawYacht1->HasSpinnaker(1));
+    }
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
+}
