@@ -2,7 +2,6 @@
 
 #include "platform/dinput/DInputPlan.h"
 
-
 TInputDevice::TInputDevice(std::shared_ptr<TWindowInput> AInput, const DIDATAFORMAT& Format)
     : Input(std::move(AInput)), OwnFormat(Format) {}
 

@@ -1,5 +1,6 @@
 #include "platform/dinput/KeyScanCodes.h"
 
+#include <QKeyEvent>
 #include <Qt>
 
 #include <algorithm>
@@ -11,6 +12,8 @@ struct TCodePair {
     int From;
     BYTE To;
 };
+
+constexpr std::uint32_t kEvdevOffset = 8;
 
 // evdev codes 1 to 83 are the PC scan codes themselves; past them the two part ways.
 constexpr std::uint32_t kLastSharedEvdevCode = 83;
@@ -196,4 +199,12 @@ BYTE ScanCodeFromQtKey(int QtKey, bool Keypad) {
     if (QtKey == Qt::Key_Enter) // the keypad's Enter even when sent without the keypad flag
         return 0x9C;
     return Find(kQtKeys, QtKey);
+}
+
+BYTE ScanCodeOfKeyEvent(const QKeyEvent& Event, bool NativeIsEvdev) {
+    const std::uint32_t native = Event.nativeScanCode();
+    if (NativeIsEvdev && native > kEvdevOffset)
+        if (const BYTE code = ScanCodeFromEvdev(native - kEvdevOffset))
+            return code;
+    return ScanCodeFromQtKey(Event.key(), Event.modifiers().testFlag(Qt::KeypadModifier));
 }

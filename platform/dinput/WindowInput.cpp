@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::uint32_t kEvdevOffset = 8;
-
 // A cursor coordinate as a whole number of pixels; nonsense from the window system counts as 0.
 std::int64_t WholePixels(double V) {
     constexpr double kLimit = 1e9;
@@ -78,14 +76,6 @@ bool TWindowInput::IsForeground(HWND Window) {
     return Window && Window->window()->isActiveWindow();
 }
 
-BYTE TWindowInput::ScanCodeOf(const QKeyEvent& Event) const {
-    const std::uint32_t native = Event.nativeScanCode();
-    if (NativeIsEvdev && native > kEvdevOffset)
-        if (const BYTE code = ScanCodeFromEvdev(native - kEvdevOffset))
-            return code;
-    return ScanCodeFromQtKey(Event.key(), Event.modifiers().testFlag(Qt::KeypadModifier));
-}
-
 bool TWindowInput::eventFilter(QObject* Watched, QEvent* Event) {
     switch (Event->type()) {
     case QEvent::KeyPress:
@@ -97,7 +87,7 @@ bool TWindowInput::eventFilter(QObject* Watched, QEvent* Event) {
         // The window system repeats a held key as release-press pairs: the key stays down.
         if (!down && key->isAutoRepeat())
             break;
-        SetKey(ScanCodeOf(*key), down);
+        SetKey(ScanCodeOfKeyEvent(*key, NativeIsEvdev), down);
         break;
     }
     case QEvent::MouseButtonPress:

@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <optional>
 
-class QKeyEvent;
-
 class TWindowInput final : public QObject {
 public:
     // Watches the framework application's events when there is one; without it only what a test
@@ -49,8 +47,6 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    BYTE ScanCodeOf(const QKeyEvent& Event) const;
-
     std::array<BYTE, 256> FKeys{};
     TMouseTotals FMouseTotals;
     std::array<BYTE, 4> FMouseButtons{};

@@ -25,6 +25,7 @@ protected:
         // poll behind their backs while they wait for a window.
         vcl::Application->SetOnIdle(nullptr);
         Form.show();
+        Form.activateWindow(); // a bare X server has no window manager to do it
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
         // The window was loaded before it was shown, so its keyboard could not be acquired
         // then; the first poll acquires it.
@@ -212,6 +213,7 @@ TEST_F(FrameLoop, KeysHeldWhenTheMainWindowLosesTheFocusAreLetGo) {
     {
         QMainWindow chat;
         chat.show();
+        chat.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&chat));
         Clock.Advance(201);
         Idle();

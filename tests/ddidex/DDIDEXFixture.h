@@ -20,6 +20,7 @@ protected:
     void SetUp() override {
         DInputFailurePlan().Clear();
         Owner.show();
+        Owner.activateWindow(); // a bare X server has no window manager to do it
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Owner));
     }
     void TearDown() override {

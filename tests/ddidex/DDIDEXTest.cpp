@@ -334,6 +334,7 @@ TEST_F(InputComponent, ABackgroundWindowFailsTheReadUntilTheComponentAcquiresAga
     {
         QMainWindow other;
         other.show();
+        other.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
         EXPECT_FALSE(joy.Poll({0}));
         EXPECT_FALSE(joy.Poll({1}));
@@ -360,6 +361,7 @@ TEST_F(InputComponent, InTheBackgroundModeTheKeyboardAndJoysticksReadBehindOther
               DISCL_BACKGROUND | DISCL_EXCLUSIVE);
     QMainWindow other;
     other.show();
+    other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     stick.SetAxis(0, 32767);
     EXPECT_TRUE(joy.Poll({device, 0}));
