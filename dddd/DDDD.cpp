@@ -271,8 +271,11 @@ void TDDDD::InitDisplay(bool FullScreen, int Width, int Height, int BitCount, in
     if (Use3D)
         Build3D(Width, Height, back);
     Busy = false;
-    if (Started && OnChangeDisplayMode)
-        OnChangeDisplayMode(this);
+    if (Started) {
+        Registry.RebuildPass();
+        if (OnChangeDisplayMode)
+            OnChangeDisplayMode(this);
+    }
     if (BitCount != 8)
         ReadChannelShifts();
 }
@@ -428,8 +431,11 @@ void TDDDD::ReleaseDisplay() {
     Busy = true;
     if (NotStarted)
         return;
-    if (!Destroying && Started && OnCleanUp)
-        OnCleanUp(this);
+    if (!Destroying && Started) {
+        Registry.CleanUpPass();
+        if (OnCleanUp)
+            OnCleanUp(this);
+    }
     if (Use3D) {
         ReleaseRef(Viewport);
         if (D3DRMDevice)
@@ -526,6 +532,7 @@ void TDDDD::RestoreSurfaces() {
         BackSurface->RestoreIfLost();
     if (Use3D && ZSurface)
         ZSurface->RestoreIfLost();
+    Registry.RestorePass();
 }
 
 void TDDDD::UpdatePalette() {

@@ -6,6 +6,7 @@
 // program through ReportError with a line in "dddd.debug".
 
 #include "dddd/DDDDGenSurface.h"
+#include "dddd/DDDDRegistry.h"
 #include "platform/d3drm/D3DRM.h"
 #include "platform/ddraw/D3D.h"
 #include "platform/ddraw/ScreenView.h"
@@ -162,6 +163,8 @@ public:
     DWORD RedMask = 0, GreenMask = 0, BlueMask = 0;
     std::array<PALETTEENTRY, 256> PaletteEntries{};
     IDirectDrawPalette* Palette = nullptr;
+    // Surfaces and textures kept across rebuilds and restores; add them here to have them kept.
+    TDDDDRegistry Registry;
 
     HWND WindowHandle = nullptr;
     // The form's client area, where the screen shows.

@@ -13,5 +13,8 @@ inline int DebugLog(const std::string& Message) {
 inline std::int32_t ReportError(std::int32_t Code, const std::string& Message) {
     return DdddReporter().ReportError(Code, Message);
 }
+inline void DebugLogThenHalt(const std::string& Message) {
+    DdddReporter().DebugLogThenHalt(Message);
+}
 
 } // namespace dddd

@@ -37,16 +37,20 @@ int TErrorReporter::DebugLog(const std::string& Message) {
 std::int32_t TErrorReporter::ReportError(std::int32_t Code, const std::string& Message) {
     if (Code == 0)
         return 0;
-    const std::string text = Message + ErrorCodeSuffix(Code);
+    DebugLogThenHalt(Message + ErrorCodeSuffix(Code));
+    return Code;
+}
+
+void TErrorReporter::DebugLogThenHalt(const std::string& Message) {
     if (!Switches.Halt) {
-        DebugLog(text);
-        return Code;
+        DebugLog(Message);
+        return;
     }
     // A failure that ends the program must end it even when its log line cannot be written.
     try {
-        DebugLog(text);
+        DebugLog(Message);
     } catch (const EInOutError&) {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", Message.c_str());
     }
     std::exit(kHaltExitCode);
 }

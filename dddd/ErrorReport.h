@@ -32,6 +32,9 @@ public:
     // halt switch, the program ends right after the line is on disk (or on standard error when
     // the log cannot be written). Returns Code.
     std::int32_t ReportError(std::int32_t Code, const std::string& Message);
+    // A failure without a code that the halt switch still ends the program on: Message goes to
+    // DebugLog and, with the halt switch, the program ends as in ReportError.
+    void DebugLogThenHalt(const std::string& Message);
 
     // Where the log lies; the executable's folder unless a test moves it.
     void SetLogFolder(std::string Folder) { LogFolder = std::move(Folder); }

@@ -1,0 +1,175 @@
+// The bitmap loaders and pixel access of the surface wrapper.
+#include "dddd/DDDD.h"
+#include "dddd/DDDDCanvas.h"
+#include "dddd/DDDDGenSurface.h"
+#include "dddd/DdddDebug.h"
+#include "dddd/LoaderMessages.h"
+#include "dddd/QDArc.h"
+#include "platform/rtl/FileStream.h"
+#include "platform/vcl/Bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace dddd {
+
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kColorTableSize = 1024;
+
+std::uint32_t Le(const std::uint8_t* P, int Bytes) {
+    std::uint32_t v = 0;
+    for (int i = Bytes - 1; i >= 0; --i)
+        v = v << 8 | P[i];
+    return v;
+}
+
+// ReadBuffer that says whether it got everything instead of raising.
+bool ReadAll(TStream& Stream, void* Buffer, std::int64_t Count) {
+    try {
+        Stream.ReadBuffer(Buffer, Count);
+        return true;
+    } catch (const EStreamError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+DWORD TDDDDGenSurface::Pixels(int X, int Y) {
+    if (X < 0 || X > Width - 1 || Y < 0 || Y > Height - 1) {
+        DebugLog(kMsgPixelOutside);
+        return 0;
+    }
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    if (Surface->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK)
+        return 0;
+    DWORD value = 0;
+    // The wrapper's size is what it was told; the locked memory is what there is.
+    if (static_cast<DWORD>(X) < d.dwWidth && static_cast<DWORD>(Y) < d.dwHeight) {
+        const auto* p =
+            static_cast<const BYTE*>(d.lpSurface) + static_cast<std::ptrdiff_t>(Y) * d.lPitch;
+        switch (d.ddpfPixelFormat.dwRGBBitCount / 8) {
+        case 1:
+            value = p[X];
+            break;
+        case 2:
+            value = Le(p + 2 * X, 2);
+            break;
+        case 3:
+            value = Le(p + 3 * X, 3);
+            break;
+        case 4:
+            value = Le(p + 4 * X, 4);
+            break;
+        default:
+            break;
+        }
+    }
+    Surface->Unlock(nullptr);
+    return value;
+}
+
+void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
+    if (IsLost())
+        return;
+    const std::int64_t start = Stream.Position();
+    std::uint8_t file[kFileHeaderSize];
+    if (!ReadAll(Stream, file, sizeof file)) {
+        DebugLog(kMsgBmpHeaderUnreadable);
+        return;
+    }
+    if (Le(file, 2) != 0x4D42) {
+        DebugLog(kMsgBmpStrange);
+        return;
+    }
+    std::uint8_t info[kInfoHeaderSize];
+    if (!ReadAll(Stream, info, sizeof info)) {
+        DebugLog(kMsgBmpReadError);
+        return;
+    }
+    const int bytesPerPixel = Owner->ScreenBitCount() / 8;
+    const auto bmpWidth = static_cast<std::int32_t>(Le(info + 4, 4));
+    const auto bmpHeight = static_cast<std::int32_t>(Le(info + 8, 4));
+    const auto bmpBits = Le(info + 14, 2);
+
+    if (bmpBits == 8 && bytesPerPixel == 1) {
+        // The indices are copied as they are: the colour table is read past, not applied.
+        std::uint8_t table[kColorTableSize];
+        if (!ReadAll(Stream, table, sizeof table)) {
+            DebugLog(kMsgBmpReadError);
+            return;
+        }
+        Stream.SetPosition(start + Le(file + 10, 4));
+        const std::int64_t fileStride = (static_cast<std::int64_t>(bmpWidth) + 3) & ~3;
+        const std::int64_t rowBytes =
+            (static_cast<std::int64_t>(bmpWidth) * bytesPerPixel + 3) & ~3;
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        ReportError(Surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), kMsgBmpLock);
+        const std::int64_t copyBytes =
+            std::max<std::int64_t>(0, std::min<std::int64_t>(rowBytes, d.lPitch));
+        const std::int64_t rows = std::min<std::int64_t>(d.dwHeight, bmpHeight);
+        // A row that the stream cannot hold is a failed read, before anything is allocated.
+        const bool rowsFit =
+            fileStride >= 0 && (rows <= 0 || fileStride <= Stream.Size() - Stream.Position());
+        std::vector<std::uint8_t> row(rowsFit && rows > 0 ? static_cast<std::size_t>(fileStride)
+                                                          : 0);
+        // The file's first row is the picture's bottom row: it goes to the surface's last row.
+        auto* dest = static_cast<BYTE*>(d.lpSurface) +
+                     static_cast<std::ptrdiff_t>(d.dwHeight - 1) * d.lPitch;
+        for (std::int64_t y = 0; y < rows; ++y, dest -= d.lPitch) {
+            if (!rowsFit || !ReadAll(Stream, row.data(), fileStride)) {
+                DebugLog(kMsgBmpReadError);
+                Surface->Unlock(nullptr);
+                return;
+            }
+            std::memcpy(dest, row.data(),
+                        static_cast<std::size_t>(std::min(copyBytes, fileStride)));
+        }
+        ReportError(Surface->Unlock(nullptr), kMsgBmpUnlock);
+        return;
+    }
+
+    // Back to where the file began, which need not be the stream's start.
+    Stream.SetPosition(start);
+    vcl::TBitmap bitmap;
+    try {
+        bitmap.LoadFromStream(Stream);
+    } catch (const Exception&) {
+        DebugLog(kMsgBmpInvalid);
+        return;
+    }
+    TDDDDCanvas canvas(this);
+    canvas.CopyRect({0, 0, Width, Height}, bitmap.Canvas(),
+                    {0, 0, bitmap.Width(), bitmap.Height()});
+}
+
+void TDDDDGenSurface::LoadFromFile(const std::string& FileName) {
+    std::unique_ptr<TFileStream> file;
+    try {
+        file = std::make_unique<TFileStream>(FileName, fmOpenRead);
+    } catch (const Exception&) {
+        DebugLog(FileName + kMsgFileNotFound);
+        return;
+    }
+    LoadFromStream(*file);
+}
+
+void TDDDDGenSurface::LoadFromArchive(const std::string& ArchiveName,
+                                      const std::string& EntryName) {
+    std::unique_ptr<TMemoryStream> entry;
+    try {
+        entry = ExtractFromArchive(ArchiveName, EntryName);
+    } catch (const std::exception&) {
+        DebugLog(kMsgArchiveBitmapFailed);
+        return;
+    }
+    LoadFromStream(*entry);
+}
+
+} // namespace dddd
