@@ -5,6 +5,7 @@
 #include "yacht/SailTrim.h"
 #include "yacht/YachtMath.h"
 
+#include <cmath>
 #include <span>
 
 namespace {
@@ -265,7 +266,10 @@ void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State) {
     TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return;
-    yacht->SetPosition(YachtsFrame, State.X, 0, State.Z);
+    // A position that is no number would take the camera and the picture with it; the model
+    // never makes one, but this is a public door.
+    auto finite = [](float V) { return std::isfinite(V) ? V : 0.0f; };
+    yacht->SetPosition(YachtsFrame, finite(State.X), 0, finite(State.Z));
     float dx, dz, ux, uy, uz;
     HeadingVector(dx, dz, State.Heading);
     UpVector(ux, uy, uz, State.Heel, State.Heading);

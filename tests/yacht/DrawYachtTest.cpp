@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -165,6 +166,17 @@ TEST_F(Scene, NumbersOutsideOneToTenAreIgnored) {
     }
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(Visuals(n, kYachtItself), 0) << n;
+}
+
+TEST_F(Scene, APositionThatIsNoNumberPlacesTheYachtAtZero) {
+    Yacht.AddYacht(1, "");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    Yacht.SetYachtState(1, State(nan, 7, 0));
+    EXPECT_TRUE(Near(Position(1, kYachtItself), D3DVECTOR{0, 0, 7}));
+    Yacht.SetYachtState(1, State(5, -inf, nan, nan));
+    EXPECT_TRUE(Near(Position(1, kYachtItself), D3DVECTOR{5, 0, 0}));
+    EXPECT_TRUE(Near(Direction(1, kYachtItself), D3DVECTOR{0, 0, 1}));
 }
 
 TEST_F(Scene, TexturesChangedTwiceLeaveOneMeshEach) {
@@ -369,6 +381,22 @@ TEST_F(Scene, TheFrameCounterWrapsAfterAThousand) {
         Yacht.RenderFrame();
         EXPECT_EQ(Yacht.FrameCounter, e);
     }
+}
+
+TEST(SceneLifetime, BeforeInitSceneEveryOperationIsHarmless) {
+    vcl::TForm form;
+    TDrawYacht yacht(&form);
+    EXPECT_TRUE(yacht.Use3D);
+    EXPECT_EQ(yacht.ViewMode, 2);
+    yacht.AddYacht(1, "");
+    yacht.SetHullTexture(1, "");
+    yacht.SetSpinnakerTexture(1, "");
+    yacht.SetYachtState(1, ResetYachtState());
+    yacht.RemoveYacht(1);
+    yacht.RenderFrame();
+    EXPECT_FALSE(yacht.SceneReady);
+    EXPECT_FALSE(yacht.YachtPresent(1));
+    EXPECT_FALSE(yacht.HasSpinnaker(1));
 }
 
 TEST(SceneLifetime, FreeingTheSceneReleasesEveryFrameAndSailSet) {
