@@ -167,9 +167,13 @@ BENCHMARK(BM_MesaPeerFrame)->Unit(benchmark::kMillisecond);
 class TRecorder : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& Runs) override {
-        for (const Run& r : Runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        // The median of repetitions when there are some, else the one run.
+        for (const Run& r : Runs) {
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                Times[r.run_name.str()] = r.GetAdjustedRealTime();
+            else if (r.run_type == Run::RT_Iteration && r.iterations > 0 && r.repetitions <= 1)
+                Times[r.run_name.str()] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(Runs);
     }
     std::map<std::string, double> Times;
