@@ -6,10 +6,7 @@
 
 #include "platform/com/FailurePlan.h"
 #include "platform/d3drm/D3DRMObj.h"
-
-// The immediate-mode objects come from the display stand-in.
-struct IDirect3D2;
-struct IDirect3DDevice2;
+#include "platform/ddraw/D3D.h" // the immediate-mode objects the devices are made from
 
 inline constexpr IID IID_IDirect3DRM{
     0xfdb5f214, 0x8230, 0x4d8a, {0x81, 0x85, 0xc7, 0xd2, 0x65, 0xcf, 0xb6, 0x42}};

@@ -89,11 +89,11 @@ public:
             return hr;
         if (!Direct3D || !Device)
             return D3DRMERR_BADOBJECT;
-        IUnknown* holder = nullptr;
-        std::unique_ptr<TRenderTargetSource> source = MakeD3DDeviceTarget(Device, holder);
+        std::unique_ptr<TRenderTargetSource> source = MakeD3DDeviceTarget(Device);
         if (!source)
             return D3DRMERR_BADDEVICE;
-        *RMDevice = new TRMDevice(std::move(source), holder);
+        // The RM device keeps the immediate-mode device (and so its back buffer) alive.
+        *RMDevice = new TRMDevice(std::move(source), Device);
         return D3DRM_OK;
     }
 
