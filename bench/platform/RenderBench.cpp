@@ -1,0 +1,248 @@
+// One frame of the retained-mode stand-in (Clear, Render, Update) beside Mesa's software
+// OpenGL drawing the same fleet in the same run, into 640 x 480 5-6-5 pictures with 16-bit
+// depth. Prints our time over the peer's: the goal is at most 1.
+
+#include "bench/platform/BenchFleet.h"
+#include "bench/platform/MesaRenderPeer.h"
+#include "platform/d3drm/D3DRM.h"
+#include "platform/d3drm/RMDevice.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 480;
+
+// A 640 x 480 5-6-5 picture and 16-bit depth buffer in memory.
+class TPictureTarget final : public TRenderTargetSource {
+public:
+    std::vector<std::uint16_t> Pixels = std::vector<std::uint16_t>(kWidth * kHeight);
+    std::vector<std::uint16_t> Depth = std::vector<std::uint16_t>(kWidth * kHeight);
+
+    HRESULT Lock(TRenderTarget& T) override {
+        T.Pixels = reinterpret_cast<BYTE*>(Pixels.data());
+        T.Pitch = kWidth * 2;
+        T.Width = kWidth;
+        T.Height = kHeight;
+        T.BitCount = 16;
+        T.RedMask = 0xF800;
+        T.GreenMask = 0x07E0;
+        T.BlueMask = 0x001F;
+        T.Depth = reinterpret_cast<BYTE*>(Depth.data());
+        T.DepthPitch = kWidth * 2;
+        T.DepthBits = 16;
+        return S_OK;
+    }
+    void Unlock() override {}
+};
+
+// Writes a texture as a 24-bit bitmap for LoadTexture.
+void SaveBmp(const TBenchTexture& T, const std::string& Path) {
+    const int stride = (T.Width * 3 + 3) & ~3;
+    std::vector<std::uint8_t> f(54 + std::size_t(stride) * T.Height, 0);
+    auto put = [&](int At, std::uint32_t V) {
+        for (int i = 0; i < 4; ++i)
+            f[At + i] = std::uint8_t(V >> (8 * i));
+    };
+    f[0] = 'B', f[1] = 'M';
+    put(2, std::uint32_t(f.size()));
+    put(10, 54);
+    put(14, 40);
+    put(18, std::uint32_t(T.Width));
+    put(22, std::uint32_t(T.Height));
+    f[26] = 1, f[28] = 24;
+    for (int y = 0; y < T.Height; ++y)
+        for (int x = 0; x < T.Width; ++x) {
+            const std::uint32_t c = T.Texels[std::size_t(T.Height - 1 - y) * T.Width + x];
+            std::uint8_t* p = f.data() + 54 + std::size_t(y) * stride + x * 3;
+            p[0] = std::uint8_t(c), p[1] = std::uint8_t(c >> 8), p[2] = std::uint8_t(c >> 16);
+        }
+    std::ofstream(Path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+}
+
+// The fleet as frames and mesh builders of the stand-in.
+class TOurScene {
+public:
+    explicit TOurScene(const TBenchFleet& F) {
+        IDirect3DRM* first = nullptr;
+        Direct3DRMCreate(&first);
+        first->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&RM));
+        first->Release();
+        auto target = std::make_unique<TPictureTarget>();
+        Target = target.get();
+        CreateDeviceOnTarget(std::move(target), &Device);
+        Device->SetQuality(D3DRMRENDER_GOURAUD);
+        RM->CreateFrame(nullptr, &Scene);
+        RM->CreateFrame(Scene, &Camera);
+        Camera->SetPosition(Scene, F.EyeX, F.EyeY, F.EyeZ);
+        Camera->SetOrientation(Scene, F.AtX - F.EyeX, F.AtY - F.EyeY, F.AtZ - F.EyeZ, 0, 1, 0);
+        RM->CreateViewport(Device, Camera, 0, 0, kWidth, kHeight, &Viewport);
+        Viewport->SetBack(5000);
+
+        IDirect3DRMFrame2* lights = nullptr;
+        RM->CreateFrame(Scene, &lights);
+        lights->SetOrientation(Scene, F.LightX, F.LightY, F.LightZ, 0, 1, 0);
+        IDirect3DRMLight* light = nullptr;
+        RM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, F.Directional, F.Directional, F.Directional,
+                           &light);
+        lights->AddLight(light);
+        light->Release();
+        RM->CreateLightRGB(D3DRMLIGHT_AMBIENT, F.Ambient, F.Ambient, F.Ambient, &light);
+        lights->AddLight(light);
+        light->Release();
+        lights->Release();
+
+        IDirect3DRMTexture2* textures[2] = {};
+        for (int t = 0; t < 2; ++t) {
+            const std::string path = (std::filesystem::temp_directory_path() /
+                                      ("marevo-render-bench-" + std::to_string(t) + ".bmp"))
+                                         .string();
+            SaveBmp(F.Textures[t], path);
+            RM->LoadTexture(path.c_str(), &textures[t]);
+            std::filesystem::remove(path);
+        }
+        std::map<const TBenchMesh*, IDirect3DRMMeshBuilder2*> meshes;
+        for (const TBenchMesh* m : {&F.Hull, &F.MainSail, &F.Jib, &F.Spinnaker})
+            meshes[m] = Build(*m, textures[m->Texture]);
+        for (const TBenchPlacement& p : F.Placements) {
+            IDirect3DRMFrame2* frame = nullptr;
+            RM->CreateFrame(Scene, &frame);
+            frame->SetPosition(Scene, p.X, p.Y, p.Z);
+            const float h = p.Heading * 3.14159265f / 180;
+            frame->SetOrientation(Scene, -std::sin(h), 0, std::cos(h), 0, 1, 0);
+            frame->AddVisual(meshes[p.Mesh]);
+            frame->Release();
+        }
+        for (auto& [_, m] : meshes)
+            m->Release();
+        for (IDirect3DRMTexture2* t : textures)
+            t->Release();
+    }
+    ~TOurScene() {
+        Viewport->Release();
+        Camera->Release();
+        Scene->Release();
+        Device->Release();
+        RM->Release();
+    }
+
+    void DrawFrame() {
+        Viewport->Clear();
+        Viewport->Render(Scene);
+        Device->Update();
+    }
+    const std::vector<std::uint16_t>& Picture() const { return Target->Pixels; }
+
+private:
+    IDirect3DRMMeshBuilder2* Build(const TBenchMesh& M, IDirect3DRMTexture2* Texture) {
+        IDirect3DRMMeshBuilder2* b = nullptr;
+        RM->CreateMeshBuilder(&b);
+        for (const TBenchTriangle& t : M.Triangles) {
+            IDirect3DRMFace* face = nullptr;
+            b->CreateFace(&face);
+            if (t.Textured)
+                face->SetTexture(Texture);
+            for (int k = 0; k < 3; ++k) {
+                const TBenchCorner& c = t.Corner[k];
+                const int v = b->AddVertex(c.X, c.Y, c.Z);
+                const int n = b->AddNormal(c.NX, c.NY, c.NZ);
+                face->AddVertexAndNormalIndexed(DWORD(v), DWORD(n));
+                face->SetTextureCoordinates(DWORD(k), c.U, c.V);
+            }
+            face->SetColorRGB(t.R, t.G, t.B);
+            face->Release();
+        }
+        b->SetQuality(M.Lit ? D3DRMRENDER_GOURAUD : D3DRMRENDER_UNLITFLAT);
+        return b;
+    }
+
+    IDirect3DRM2* RM = nullptr;
+    IDirect3DRMDevice2* Device = nullptr;
+    IDirect3DRMFrame2* Scene = nullptr;
+    IDirect3DRMFrame2* Camera = nullptr;
+    IDirect3DRMViewport* Viewport = nullptr;
+    TPictureTarget* Target = nullptr;
+};
+
+int Lit(const std::vector<std::uint16_t>& Picture) {
+    int n = 0;
+    for (std::uint16_t p : Picture)
+        n += p != 0;
+    return n;
+}
+
+// With MAREVO_BENCH_PICTURES set to a folder, each renderer's last frame is written there (PPM).
+void SavePicture(const std::vector<std::uint16_t>& Picture, const char* Name) {
+    const char* folder = std::getenv("MAREVO_BENCH_PICTURES");
+    if (!folder)
+        return;
+    std::ofstream out(std::filesystem::path(folder) / Name, std::ios::binary);
+    out << "P6\n" << kWidth << " " << kHeight << "\n255\n";
+    for (std::uint16_t p : Picture) {
+        const char rgb[3] = {char((p >> 11) << 3), char(((p >> 5) & 63) << 2), char((p & 31) << 3)};
+        out.write(rgb, 3);
+    }
+}
+
+const TBenchFleet& Fleet() {
+    static const TBenchFleet fleet = MakeBenchFleet();
+    return fleet;
+}
+
+void BM_StandInFrame(benchmark::State& State) {
+    TOurScene scene(Fleet());
+    for (auto _ : State)
+        scene.DrawFrame();
+    State.counters["lit"] = Lit(scene.Picture());
+    SavePicture(scene.Picture(), "d3drm.ppm");
+}
+BENCHMARK(BM_StandInFrame)->Unit(benchmark::kMillisecond);
+
+void BM_MesaPeerFrame(benchmark::State& State) {
+    TMesaRenderPeer peer(Fleet(), kWidth, kHeight);
+    for (auto _ : State)
+        peer.DrawFrame();
+    State.counters["lit"] = Lit(peer.Picture());
+    SavePicture(peer.Picture(), "mesa.ppm");
+}
+BENCHMARK(BM_MesaPeerFrame)->Unit(benchmark::kMillisecond);
+
+// Remembers each benchmark's time per iteration (the median when repeated).
+class TRecorder : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& Runs) override {
+        for (const Run& r : Runs) {
+            if ((r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") ||
+                (r.run_type == Run::RT_Iteration && r.repetitions <= 1 && r.iterations > 0))
+                Times[r.run_name.function_name] = r.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(Runs);
+    }
+    std::map<std::string, double> Times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("LP_NUM_THREADS", "0", 1); // the peer on one thread, as the stand-in draws
+    benchmark::Initialize(&argc, argv);
+    TRecorder recorder;
+    benchmark::RunSpecifiedBenchmarks(&recorder);
+    benchmark::Shutdown();
+    const auto ours = recorder.Times.find("BM_StandInFrame");
+    const auto peer = recorder.Times.find("BM_MesaPeerFrame");
+    if (ours != recorder.Times.end() && peer != recorder.Times.end() && peer->second > 0)
+        std::printf("stand-in frame / Mesa peer frame: %.2f (goal: at most 1)\n",
+                    ours->second / peer->second);
+    return 0;
+}
