@@ -3,6 +3,8 @@
 #include "platform/d3drm/RMMeshBuilder.h"
 #include "platform/d3drm/RMTexture.h"
 
+#include <cmath>
+
 TRMFace::TRMFace(TRMMeshBuilder* Mesh)
     : TRMObject("IDirect3DRMFace", {IID_IDirect3DRMObject, IID_IDirect3DRMFace}), Mesh(Mesh) {}
 
@@ -31,6 +33,8 @@ HRESULT TRMFace::AddVertexAndNormalIndexed(DWORD Vertex, DWORD Normal) {
 HRESULT TRMFace::SetColorRGB(D3DVALUE Red, D3DVALUE Green, D3DVALUE Blue) {
     if (HRESULT hr = Check("IDirect3DRMFace::SetColorRGB"); FAILED(hr))
         return hr;
+    if (!std::isfinite(Red) || !std::isfinite(Green) || !std::isfinite(Blue))
+        return D3DRMERR_BADVALUE;
     Colour = {std::clamp(Red, 0.0f, 1.0f), std::clamp(Green, 0.0f, 1.0f),
               std::clamp(Blue, 0.0f, 1.0f)};
     Changed();
@@ -54,7 +58,7 @@ HRESULT TRMFace::SetTexture(IDirect3DRMTexture* Texture) {
 HRESULT TRMFace::SetTextureCoordinates(DWORD Corner, D3DVALUE U, D3DVALUE V) {
     if (HRESULT hr = Check("IDirect3DRMFace::SetTextureCoordinates"); FAILED(hr))
         return hr;
-    if (Corner >= CornerList.size())
+    if (Corner >= CornerList.size() || !std::isfinite(U) || !std::isfinite(V))
         return D3DRMERR_BADVALUE;
     CornerList[Corner].U = U;
     CornerList[Corner].V = V;

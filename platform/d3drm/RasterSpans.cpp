@@ -42,7 +42,12 @@ inline double EdgeX(const TRasterEdge& E, int Y) {
 // fill rule lives (centres on a left edge are in, on a right edge out).
 inline int FirstColumn(double X, int Lo, int Hi) {
     const double c = std::ceil(X - 0.5);
-    return c <= Lo ? Lo : c >= Hi ? Hi : static_cast<int>(c);
+    return c > Lo ? (c < Hi ? static_cast<int>(c) : Hi) : Lo;
+}
+
+// Holds V to [0, Hi] before it becomes an integer; a NaN, which no comparison passes, gives 0.
+inline float Within(float V, float Hi) {
+    return V > 0.0f ? (V < Hi ? V : Hi) : 0.0f;
 }
 
 template <int Bytes, class TDepthWord, bool Textured, bool Gouraud>
@@ -83,21 +88,21 @@ void Fill(const TRenderTarget& Target, const TFormat& F, const TRasterTriangle& 
 
         for (int x = x0; x < x1; ++x) {
             // Rounding can carry an edge pixel a hair past the front or back plane.
-            const auto z = static_cast<TDepthWord>(std::min(std::max(depth, 0.0f), depthMax));
+            const auto z = static_cast<TDepthWord>(Within(depth, depthMax));
             if (z <= zRow[x]) {
                 zRow[x] = z;
                 int cr = flatR, cg = flatG, cb = flatB;
                 if constexpr (Gouraud) {
                     // Long thin triangles can carry a colour a little past 0..255 at a centre.
-                    cr = std::clamp(int(r), 0, 255);
-                    cg = std::clamp(int(g), 0, 255);
-                    cb = std::clamp(int(b), 0, 255);
+                    cr = int(Within(r, 255.0f));
+                    cg = int(Within(g, 255.0f));
+                    cb = int(Within(b, 255.0f));
                 }
                 if constexpr (Textured) {
                     // Dividing by the interpolated 1/z undoes the projection per pixel.
                     const float w = 1.0f / q;
-                    const int tx = int(std::min(std::max(uq * w * texWidth, 0.0f), texRight));
-                    const int ty = int(std::min(std::max(vq * w * texHeight, 0.0f), texBottom));
+                    const int tx = int(Within(uq * w * texWidth, texRight));
+                    const int ty = int(Within(vq * w * texHeight, texBottom));
                     const std::uint32_t texel = T.Texture.Texels[ty * T.Texture.Width + tx];
                     // (c + 1) * t >> 8 keeps 255 * t at t and 0 at 0.
                     cr = (int((texel >> 16) & 0xFF) * (cr + 1)) >> 8;

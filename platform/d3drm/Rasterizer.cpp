@@ -124,6 +124,11 @@ void TRasterizer::DrawTriangle(const TRasterVertex& A, const TRasterVertex& B,
     if (!Target.Pixels || !Target.Depth || (Format.Bytes == 1 && !Format.Lookup))
         return;
     TRasterVertex v[3] = {A, B, C};
+    // Corners that overflowed on the way here cannot be placed; nothing else is checked per
+    // pixel for them.
+    for (const TRasterVertex& p : v)
+        if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Q))
+            return;
     for (TRasterVertex& p : v) {
         p.X = Snap(p.X);
         p.Y = Snap(p.Y);
@@ -148,7 +153,7 @@ void TRasterizer::DrawTriangle(const TRasterVertex& A, const TRasterVertex& B,
     TRasterTriangle t;
     auto row = [this](float Y) {
         const double r = std::ceil(double(Y) - 0.5);
-        return int(std::clamp(r, double(ClipRect.Top), double(ClipRect.Bottom)));
+        return r > ClipRect.Top ? (r < ClipRect.Bottom ? int(r) : ClipRect.Bottom) : ClipRect.Top;
     };
     t.YStart = row(v[0].Y);
     t.YMid = row(v[1].Y);

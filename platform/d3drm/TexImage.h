@@ -12,7 +12,7 @@ struct TTexImage {
 };
 
 // The largest side a bitmap may have; larger ones are refused rather than allocated.
-inline constexpr int kMaxTextureSide = 8192;
+inline constexpr int kMaxTextureSide = 4096;
 
 // Decodes a Windows bitmap file held in memory: uncompressed, 1, 4, 8 (palettised), 24 or
 // 32 bits per pixel, bottom-up or top-down. Every size and offset is checked against Size;

@@ -271,3 +271,36 @@ TEST(RenderImage, ClearBlackensOnlyTheViewportsRectangle) {
 }
 
 } // namespace
+
+namespace {
+
+// Values no game mesh has, but nothing must be read or written outside the buffers for them.
+TEST(RenderImage, AbsurdCoordinatesAndLightsDrawNothingOutsideTheBuffers) {
+    TRenderFixture f;
+    f.Device->SetQuality(D3DRMRENDER_GOURAUD);
+    f.Light(D3DRMLIGHT_AMBIENT, 3e38f);
+    f.Light(D3DRMLIGHT_DIRECTIONAL, -3e38f, {0, 0, 1});
+    const std::string path = TempPath("tiny.bmp");
+    WriteTestBmp(path, {{0xFFFFFF, 0}}, 24);
+    IDirect3DRMTexture2* texture = nullptr;
+    ASSERT_EQ(f.RM->LoadTexture(path.c_str(), &texture), D3DRM_OK);
+    std::filesystem::remove(path);
+    IDirect3DRMFrame2* frame = f.Frame();
+    frame->AddVisual(
+        f.Mesh({{-1, -1, 5, -1e30f, 1e30f}, {-1, 1, 5, 1e30f, -1e30f}, {1, 1, 5, 3e38f, 0}},
+               {1, 1, 1}, D3DRMRENDER_GOURAUD, {0, 0, -1}, texture));
+    frame->AddVisual(f.Mesh({{-1e30f, -1e30f, 2}, {-1e30f, 1e30f, 3e38f}, {1e30f, 1e30f, 1}},
+                            {1, 1, 1}, D3DRMRENDER_GOURAUD));
+    frame->AddVisual(f.Mesh({{-1, -1, 1.0000001f}, {-1, 1, 1e-30f}, {1, 1, 4999.9f}}, {1, 1, 1}));
+    texture->Release();
+    f.Draw();
+    IDirect3DRMFace* face = nullptr;
+    IDirect3DRMMeshBuilder2* m = f.Mesh(TRenderFixture::Square(5), {1, 1, 1});
+    ASSERT_EQ(m->CreateFace(&face), D3DRM_OK);
+    face->AddVertexAndNormalIndexed(0, 0);
+    EXPECT_EQ(face->SetTextureCoordinates(0, NAN, 0), D3DRMERR_BADVALUE);
+    EXPECT_EQ(face->SetColorRGB(INFINITY, 0, 0), D3DRMERR_BADVALUE);
+    face->Release();
+}
+
+} // namespace
