@@ -1,0 +1,137 @@
+// The bytes on the wire: every message reads back as written, and damaged input is refused.
+#include "platform/dplay/QueryLimiter.h"
+#include "platform/dplay/Wire.h"
+
+#include <gtest/gtest.h>
+
+using namespace dplay;
+
+namespace {
+
+const GUID kApp{0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
+const GUID kInstance{0xA, 0xB, 0xC, {9, 9, 9, 9, 9, 9, 9, 9}};
+
+std::vector<TPacket> EveryPacket() {
+    TPlayerEntry p{2, 0x0100007F, 4000, "ショート", std::string(255, 'L')};
+    return {THello{kApp, kInstance},
+            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, "", ""}}},
+            TRefuse{0x8877014A},
+            TCreatePlayer{7, "a", "b"},
+            TPlayerCreated{7, 0, 5},
+            TPlayerAdded{p},
+            TPlayerRemoved{3},
+            TData{2, 0, std::vector<std::uint8_t>(49152, 0xAB)},
+            TRejoin{kApp, kInstance, 12, {p}},
+            THostLeaving{}};
+}
+
+} // namespace
+
+TEST(DPlayWire, EveryPacketReadsBackAsWrittenAndRefusesAnyShorterOrLongerCopy) {
+    for (const auto& packet : EveryPacket()) {
+        const auto bytes = EncodePacket(packet);
+        ASSERT_FALSE(bytes.empty());
+        const auto back = DecodePacket(bytes);
+        ASSERT_TRUE(back) << "kind " << packet.index();
+        EXPECT_EQ(EncodePacket(*back), bytes);
+        for (std::size_t cut = 0; cut < bytes.size(); cut += 1 + bytes.size() / 64)
+            EXPECT_FALSE(DecodePacket({bytes.data(), cut})) << "kind " << packet.index();
+        auto longer = bytes;
+        longer.push_back(0);
+        EXPECT_FALSE(DecodePacket(longer));
+    }
+}
+
+TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
+    struct TCase {
+        const char* What;
+        std::vector<std::uint8_t> Bytes;
+    };
+    auto withVersion = EncodePacket(THostLeaving{});
+    withVersion[0] = 2;
+    auto badId = EncodePacket(TPlayerRemoved{2});
+    badId[2] = 1; // identifier 1
+    auto badFrom = EncodePacket(TData{2, 0, {}});
+    badFrom[2] = 0;
+    auto hugeBlob = EncodePacket(TData{2, 0, {}});
+    hugeBlob[10] = 0x10; // claims 1 MiB + 4 KiB of payload
+    hugeBlob[11] = 0x10;
+    auto manyPlayers = EncodePacket(TWelcome{});
+    manyPlayers[manyPlayers.size() - 3] = 0x10; // 4096 players claimed
+    const TCase cases[] = {
+        {"empty", {}},
+        {"unknown kind", {1, 99}},
+        {"kind zero", {1, 0}},
+        {"other version", withVersion},
+        {"identifier below 2", badId},
+        {"sender 0", badFrom},
+        {"payload over 1 MiB", hugeBlob},
+        {"too many players", manyPlayers},
+    };
+    for (const auto& c : cases)
+        EXPECT_FALSE(DecodePacket(c.Bytes)) << c.What;
+    std::vector<std::uint8_t> ok(kMaxMessageSize);
+    EXPECT_TRUE(DecodePacket(EncodePacket(TData{2, 3, ok})));
+    EXPECT_TRUE(EncodePacket(TCreatePlayer{1, std::string(256, 'x'), ""}).empty());
+}
+
+TEST(DPlayWire, QueriesAndRepliesReadBackAndOnlyWhenWellFormed) {
+    const auto q = EncodeQuery({42, kApp});
+    EXPECT_EQ(q.size(), kQuerySize);
+    const auto back = DecodeQuery(q);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->Nonce, 42u);
+    EXPECT_TRUE(back->Application == kApp);
+    EXPECT_FALSE(DecodeQuery({q.data(), q.size() - 1}));
+    auto wrongMagic = q;
+    wrongMagic[0] ^= 1;
+    EXPECT_FALSE(DecodeQuery(wrongMagic));
+
+    TSessionReply r{42, kApp, kInstance, 0x44, 4, 1, 5555, std::string(255, 'n')};
+    const auto bytes = EncodeReply(r);
+    EXPECT_LE(bytes.size(), kMaxReplySize);
+    const auto reply = DecodeReply(bytes);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Name, r.Name);
+    EXPECT_EQ(reply->SessionPort, 5555);
+    EXPECT_FALSE(DecodeReply({bytes.data(), bytes.size() - 1}));
+    r.SessionPort = 0;
+    EXPECT_FALSE(DecodeReply(EncodeReply(r)));
+}
+
+TEST(DPlayWire, ConnectionDataCarriesItsOwnSizeAndIsChecked) {
+    TConnectionData c;
+    c.Kind = TProviderKind::Loopback;
+    c.QueryPort = 1234;
+    c.Host = "127.0.0.1";
+    c.BindAddress = "127.0.0.1";
+    const auto bytes = EncodeConnection(c);
+    EXPECT_EQ(DeclaredConnectionSize(bytes.data()), bytes.size());
+    const auto back = DecodeConnection(bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->QueryPort, 1234);
+    EXPECT_EQ(back->Host, "127.0.0.1");
+    EXPECT_EQ(back->Kind, TProviderKind::Loopback);
+    auto badKind = bytes;
+    badKind[9] = 7;
+    EXPECT_FALSE(DecodeConnection(badKind));
+    auto badSize = bytes;
+    badSize[0] += 1;
+    EXPECT_FALSE(DecodeConnection(badSize));
+    EXPECT_FALSE(DecodeConnection({bytes.data(), 3}));
+}
+
+TEST(DPlayQueryLimiter, AnswersAFewTimesASecondPerSenderAndBoundedInAll) {
+    TQueryLimiter limiter;
+    const auto t0 = std::chrono::steady_clock::now();
+    int answered = 0;
+    for (int i = 0; i < 50; ++i)
+        answered += limiter.Allow(1, t0);
+    EXPECT_EQ(answered, 10);
+    EXPECT_TRUE(limiter.Allow(2, t0));
+    EXPECT_TRUE(limiter.Allow(1, t0 + std::chrono::milliseconds(150)));
+    int total = 0;
+    for (std::uint32_t source = 100; source < 400; ++source)
+        total += limiter.Allow(source, t0 + std::chrono::milliseconds(200));
+    EXPECT_LE(total, 100);
+}
