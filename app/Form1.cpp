@@ -48,6 +48,8 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
     BuildMenu();
 
     DDPD1 = std::make_unique<ddpd::TDDPD>();
+    DDPD1->SetAppGuid("{00000000-0000-0000-0000-000000000000}");
+    DDPD1->Loaded();
     Joy = std::make_unique<ddidex::TDDIDEX>(this);
     Joy->Loaded();
 
@@ -231,8 +233,8 @@ void TForm1::C1Click() {
         Roster->RemovePlayer(LocalId);
         LocalId = static_cast<std::int32_t>(DDPD1->LocalPlayer->ID);
         Roster->AddPlayer(LocalId);
-        for (int i = 0; i < DDPD1->Players.Count(); ++i) {
-            const auto id = static_cast<std::int32_t>(DDPD1->Players[i]->ID);
+        for (int i = 0; i < DDPD1->Players->Count(); ++i) {
+            const auto id = static_cast<std::int32_t>((*DDPD1->Players)[i]->ID);
             if (id == LocalId)
                 continue;
             Roster->AddPlayer(id);

@@ -1,62 +1,111 @@
 #pragma once
-// The session component: one network session behind a handful of operations and three events
-// raised on the main thread. (The session layer is still to come: no provider is offered yet,
-// so the connection dialog never opens a session.)
+// The session component: one session service object behind a handful of operations and three
+// events. It lists the providers when loaded, runs the connection dialog, sends byte blocks to
+// one or all players, and turns what arrives into events on the main thread. It knows nothing
+// of what the game's messages mean.
+//
+// Every failed platform call raises EDDPD (see DdpdDebug.h) with its Japanese text and the
+// error-code suffix; the operation ends there and leaves the state where it stood.
+
+#include "ddpd/DDPDPlayers.h"
+#include "ddpd/DDPDReceiveThread.h"
+#include "ddpd/DdpdDebug.h"
+#include "platform/dplay/DPlay.h"
+#include "platform/dplay/Events.h"
+
+#include <QObject>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ddpd {
 
-using DPID = std::uint32_t;
+class TDDPD;
 
-class TDDPDPlayer {
-public:
-    TDDPDPlayer(DPID AID, std::string AShortName, std::string ALongName)
-        : ID(AID), LongName(std::move(ALongName)), ShortName(std::move(AShortName)) {}
-    DPID ID;
-    std::string LongName;
-    std::string ShortName;
-};
+using TDDPDMessageEvent =
+    std::function<void(TDDPD* Sender, TDDPDPlayer* from, void* data, std::int32_t dataSize)>;
+using TDDPDPlayerEvent = std::function<void(
+    TDDPD* Sender, TDDPDPlayer* player, const std::string& ShortName, const std::string& LongName)>;
 
-// Owns its players.
-class TDDPDPlayers {
+// A string list whose entries each carry an owned object.
+template <class T> class TObjectStrings {
 public:
-    TDDPDPlayer* FindPlayer(DPID ID) const;
-    int IndexOfPlayer(DPID ID) const;
     int Count() const { return static_cast<int>(Items.size()); }
-    TDDPDPlayer* operator[](int Index) const { return Items[Index].get(); }
-    void Add(std::unique_ptr<TDDPDPlayer> Player) { Items.push_back(std::move(Player)); }
+    const std::string& Strings(int Index) const { return Items[Index].first; }
+    T* Objects(int Index) const { return Items[Index].second.get(); }
+    void Add(std::string Text, std::unique_ptr<T> Object) {
+        Items.emplace_back(std::move(Text), std::move(Object));
+    }
 
 private:
-    std::vector<std::unique_ptr<TDDPDPlayer>> Items;
+    std::vector<std::pair<std::string, std::unique_ptr<T>>> Items;
 };
 
-class TDDPD;
-using TDDPDMessageEvent =
-    std::function<void(TDDPD* Sender, TDDPDPlayer* From, const void* Data, std::int32_t DataSize)>;
-using TDDPDPlayerEvent = std::function<void(
-    TDDPD* Sender, TDDPDPlayer* Player, const std::string& ShortName, const std::string& LongName)>;
+using TConnectionBlock = std::vector<std::uint8_t>;
 
-class TDDPD {
+class TDDPD : public QObject {
 public:
     TDDPD() = default;
-    virtual ~TDDPD() = default;
+    ~TDDPD() override;
 
-    // Runs the connection dialog; true when a session was created or joined.
-    bool ShowConnectDialog();
-    // Sends Size bytes to player To, or to all others when To is 0.
-    void SendData(DPID To, const void* Data, std::int32_t Size);
+    // Set before Loaded when the component only sits in a form designer: it then creates no
+    // session service object.
+    bool Designing = false;
 
+    IDirectPlay3A* DirectPlay = nullptr;
+    std::unique_ptr<TObjectStrings<TConnectionBlock>> Connections;
+    std::unique_ptr<TObjectStrings<DPSESSIONDESC2>> Sessions;
+    std::unique_ptr<TDDPDPlayers> Players;
+    GUID FAppGuid{};
+    bool ConnectionReady = false;
+    bool SessionOpen = false;
+    std::unique_ptr<TDDPDReceiveThread> ReceiveThread;
+    HANDLE ReceiveEvent = nullptr;
+    DPID LocalPlayerID = 0;
+    // Stands in Players, which owns it; nullptr whenever Players is rebuilt.
     TDDPDPlayer* LocalPlayer = nullptr;
-    TDDPDPlayers Players;
-
     TDDPDMessageEvent OnArriveMessage;
     TDDPDPlayerEvent OnComesNewChallenger;
     TDDPDPlayerEvent OnEscapeChallenger;
+    bool SendGuaranteed = true;
+    bool NoMessageID = false;
+    std::int32_t MaxPlayers = 4;
+
+    // After the form description was read: creates the session service object and lists the
+    // providers (unless Designing).
+    void Loaded();
+    // Runs the connection dialog; true exactly when a session was created or joined.
+    bool ShowConnectDialog();
+    // Initialises provider Index (0-based) and searches its sessions into Sessions. Returns the
+    // provider's result, which may be non-zero even when the search succeeded.
+    std::int32_t SelectConnection(int Index);
+    // Opens session Index just long enough to list its players into Players.
+    void ListSessionPlayers(int Index);
+    std::int32_t CreateSession(const std::string& SessionName, const std::string& ShortName,
+                               const std::string& LongName);
+    std::int32_t JoinSession(int Index, const std::string& ShortName, const std::string& LongName);
+    std::int32_t CreateLocalPlayer(const std::string& ShortName, const std::string& LongName);
+    void CloseSession();
+    // Sends Size bytes to player ToID, or to every other player when ToID is 0.
+    void SendData(DPID ToID, const void* Data, std::int32_t Size);
+    // Takes one waiting message and raises its event (main thread only).
+    void ReceiveMessage();
+
+    // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case.
+    std::string AppGuid() const;
+    // Accepts that form in any letter case, blanks around it ignored; raises EDDPD with the
+    // faulty piece + "は無効なプロパティです" and keeps the old value otherwise.
+    void SetAppGuid(const std::string& Text);
+
+private:
+    void CreateDirectPlay();
+    void ListConnections();
+    void RenewPlayers();
+    void StopReceiving();
 };
 
 } // namespace ddpd
