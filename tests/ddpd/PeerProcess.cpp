@@ -1,0 +1,118 @@
+#include "tests/ddpd/PeerProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#ifndef MAREVO_DDPD_PEER
+#error "MAREVO_DDPD_PEER names the helper program"
+#endif
+
+namespace ddpdtest {
+
+TPeerProcess::TPeerProcess(const std::string& Mode, std::uint16_t QueryPort,
+                           const std::string& Name) {
+    int toChild[2], fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
+        std::abort();
+    Pid = ::fork();
+    if (Pid == 0) {
+        ::dup2(toChild[0], STDIN_FILENO);
+        ::dup2(fromChild[1], STDOUT_FILENO);
+        const std::string port = std::to_string(QueryPort);
+        ::execl(MAREVO_DDPD_PEER, MAREVO_DDPD_PEER, Mode.c_str(), port.c_str(), Name.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    In = toChild[1];
+    Out = fromChild[0];
+    const std::string id = WaitPrefix("ID ", std::chrono::seconds(15));
+    if (!id.empty())
+        Id = static_cast<std::uint32_t>(std::stoul(id.substr(3)));
+}
+
+TPeerProcess::~TPeerProcess() {
+    if (Pid > 0) {
+        Command("QUIT");
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(Pid, nullptr, WNOHANG) == Pid) {
+                Pid = -1;
+                break;
+            }
+            ::usleep(20000);
+        }
+    }
+    Kill();
+    ::close(In);
+    ::close(Out);
+}
+
+void TPeerProcess::Kill() {
+    if (Pid > 0) {
+        ::kill(Pid, SIGKILL);
+        ::waitpid(Pid, nullptr, 0);
+        Pid = -1;
+    }
+}
+
+void TPeerProcess::Command(const std::string& Line) {
+    const std::string text = Line + "\n";
+    [[maybe_unused]] const auto n = ::write(In, text.data(), text.size());
+}
+
+bool TPeerProcess::ReadLine(std::string& Line, std::chrono::steady_clock::time_point End) {
+    for (;;) {
+        const auto eol = Pending.find('\n');
+        if (eol != std::string::npos) {
+            Line = Pending.substr(0, eol);
+            Pending.erase(0, eol + 1);
+            Lines.push_back(Line);
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              End - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            return false;
+        pollfd p{Out, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(Out, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        Pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::string TPeerProcess::WaitLine(const std::function<bool(const std::string&)>& Match,
+                                   std::chrono::milliseconds Limit) {
+    const auto end = std::chrono::steady_clock::now() + Limit;
+    // Lines already read and not yet claimed by an earlier wait are looked at first.
+    for (std::size_t i = 0; i < Lines.size(); ++i)
+        if (!Claimed[i] && Match(Lines[i])) {
+            Claimed[i] = true;
+            return Lines[i];
+        }
+    std::string line;
+    while (ReadLine(line, end)) {
+        Claimed.push_back(false);
+        if (Match(line)) {
+            Claimed.back() = true;
+            return line;
+        }
+    }
+    return {};
+}
+
+std::string TPeerProcess::WaitPrefix(const std::string& Prefix, std::chrono::milliseconds Limit) {
+    return WaitLine([&](const std::string& l) { return l.rfind(Prefix, 0) == 0; }, Limit);
+}
+
+} // namespace ddpdtest
