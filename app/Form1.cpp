@@ -1,7 +1,10 @@
 #include "app/Form1.h"
 
 #include "app/AboutBox.h"
+#include "app/Form2.h"
+#include "app/HullBitmap.h"
 #include "app/MarevoIcon.h"
+#include "app/ShiftJis.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <QCloseEvent>
@@ -18,6 +21,9 @@ constexpr std::int32_t kTextureMessageSize = 49152; // 128 x 128 pixels at 24 bi
 constexpr std::uint32_t kStepPeriodMs = 200;
 constexpr std::uint8_t kStateMessageKind = 2;
 constexpr int kStateMessageSize = 28;
+constexpr std::uint8_t kControlMessageKind = 1;
+constexpr int kControlMessageSize = 3;
+constexpr const char* kReceivedTextureFile = "ENTEX.BMP";
 
 QString Q(const char* Utf8) {
     return QString::fromUtf8(Utf8);
@@ -49,6 +55,21 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
 
     DDPD1 = std::make_unique<ddpd::TDDPD>();
     DDPD1->SetAppGuid("{00000000-0000-0000-0000-000000000000}");
+    DDPD1->OnArriveMessage = [this](ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* from, void* data,
+                                    std::int32_t dataSize) {
+        vcl::Application->Guard([&] { DDPD1ArriveMessage(Sender, from, data, dataSize); });
+    };
+    DDPD1->OnComesNewChallenger = [this](ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,
+                                         const std::string& ShortName,
+                                         const std::string& LongName) {
+        vcl::Application->Guard(
+            [&] { DDPD1ComesNewChallenger(Sender, player, ShortName, LongName); });
+    };
+    DDPD1->OnEscapeChallenger = [this](ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,
+                                       const std::string& ShortName, const std::string& LongName) {
+        vcl::Application->Guard(
+            [&] { DDPD1EscapeChallenger(Sender, player, ShortName, LongName); });
+    };
     DDPD1->Loaded();
     Joy = std::make_unique<ddidex::TDDIDEX>(this);
     Joy->Loaded();
@@ -240,6 +261,10 @@ void TForm1::C1Click() {
             Roster->AddPlayer(id);
             DrawYacht1->AddYacht(Roster->IndexOf(id), "");
         }
+        if (!Form2) {
+            Form2 = new TForm2(*DDPD1, this);
+            Form2->show();
+        }
         SendHullTexture();
         C1->setEnabled(false);
     }
@@ -296,4 +321,80 @@ void TForm1::Timer1Timer() {
     DDPD1->SendData(0, message, kStateMessageSize);
 }
 
-void TForm1::SendHullTexture() {}
+void TForm1::SendHullTexture() {
+    const std::optional<THullBitmap> bitmap = ReadHullBitmap(HullTextureFile);
+    if (!bitmap)
+        return;
+    DDPD1->SendData(0, bitmap->Pixels.data(), bitmap->ImageSize);
+}
+
+void TForm1::DDPD1ArriveMessage(ddpd::TDDPD*, ddpd::TDDPDPlayer* from, const void* data,
+                                std::int32_t dataSize) {
+    if (!from || dataSize < 0 || (!data && dataSize > 0))
+        return;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (dataSize == kControlMessageSize && bytes[0] == kControlMessageKind)
+        return;
+    if (dataSize == kStateMessageSize && bytes[0] == kStateMessageKind) {
+        TYachtState state;
+        std::memcpy(&state, bytes + 4, sizeof state);
+        const auto id = static_cast<std::int32_t>(from->ID);
+        if (!Roster || Roster->IndexOf(id) == 0)
+            return;
+        Roster->SetState(id, state);
+        DrawYacht1->SetYachtState(Roster->IndexOf(id), state);
+        return;
+    }
+    if (dataSize == ExpectedTextureSize) {
+        ReceiveHullTexture(from, bytes, dataSize);
+        return;
+    }
+    const std::size_t length = dataSize > 0 ? static_cast<std::size_t>(dataSize) : 0;
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, length));
+    const std::size_t textLength = end ? static_cast<std::size_t>(end - bytes) : length;
+    const std::string text =
+        ShiftJisToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), textLength));
+    AddChatLine(from->LongName + ":\t" + text);
+}
+
+void TForm1::ReceiveHullTexture(ddpd::TDDPDPlayer* From, const std::uint8_t* Data,
+                                std::int32_t Size) {
+    const std::optional<THullBitmap> bitmap = ReadHullBitmap(HullTextureFile);
+    if (!bitmap)
+        return;
+    ExpectedTextureSize = bitmap->ImageSize;
+    // A length that is not the template's image size would make a bitmap whose headers lie.
+    if (!WriteHullBitmap(kReceivedTextureFile, *bitmap,
+                         std::span(Data, static_cast<std::size_t>(Size))))
+        return;
+    if (Roster)
+        DrawYacht1->SetHullTexture(Roster->IndexOf(static_cast<std::int32_t>(From->ID)),
+                                   kReceivedTextureFile);
+}
+
+void TForm1::DDPD1ComesNewChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, const std::string&,
+                                     const std::string&) {
+    if (!player || !Roster)
+        return;
+    AddChatLine(player->LongName + "さんが、来ました");
+    const auto id = static_cast<std::int32_t>(player->ID);
+    Roster->AddPlayer(id);
+    DrawYacht1->AddYacht(Roster->IndexOf(id), "");
+    DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), "SPINTEX.BMP");
+    SendHullTexture();
+}
+
+void TForm1::DDPD1EscapeChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, const std::string&,
+                                   const std::string&) {
+    if (!player || !Roster)
+        return;
+    AddChatLine(player->LongName + "さんが、逃げました");
+    const auto id = static_cast<std::int32_t>(player->ID);
+    DrawYacht1->RemoveYacht(Roster->IndexOf(id));
+    Roster->RemovePlayer(id);
+}
+
+void TForm1::AddChatLine(const std::string& Utf8Line) {
+    if (Form2)
+        Form2->AddLine(QString::fromStdString(Utf8Line));
+}

@@ -68,6 +68,12 @@ public:
     void X1Click();
     void Timer1Timer();
     void SendHullTexture();
+    void DDPD1ArriveMessage(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* from, const void* data,
+                            std::int32_t dataSize);
+    void DDPD1ComesNewChallenger(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,
+                                 const std::string& ShortName, const std::string& LongName);
+    void DDPD1EscapeChallenger(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,
+                               const std::string& ShortName, const std::string& LongName);
 
     void PollJoystick();
     void ApplyCommands();
@@ -82,6 +88,9 @@ protected:
 
 private:
     void BuildMenu();
+    void ReceiveHullTexture(ddpd::TDDPDPlayer* From, const std::uint8_t* Data, std::int32_t Size);
+    // Dropped while there is no chat window.
+    void AddChatLine(const std::string& Utf8Line);
     // Read-modify-write of the local state through the model's clamping.
     template <class F> void ChangeLocalState(F&& Change);
     // Connects a framework signal to a handler behind the default exception handler.

@@ -1,0 +1,284 @@
+// What the main window makes of each message that arrives, fed straight to its handler from
+// players made here: the dispatch order, the hull texture written as "ENTEX.BMP", chat lines.
+#include "app/Form1.h"
+#include "app/Form2.h"
+#include "app/HullBitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+
+TBytes ReadAll(const fs::path& File) {
+    std::ifstream in(File, std::ios::binary);
+    return TBytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& File, const TBytes& Bytes) {
+    std::ofstream out(File, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(Bytes.data()),
+              static_cast<std::streamsize>(Bytes.size()));
+}
+
+// Bitmaps written by ImageMagick (convert ... BMP3:), so the expected bytes come from a writer
+// that is not ours.
+fs::path Fixture(const char* Name) {
+    return fs::path(MAREVO_SOURCE_DIR) / "tests/app/data" / Name;
+}
+
+TBytes Pixels(const TBytes& Bitmap) {
+    std::uint32_t offBits = 0;
+    std::memcpy(&offBits, Bitmap.data() + 10, 4);
+    return TBytes(Bitmap.begin() + offBits, Bitmap.end());
+}
+
+class GameMessages : public ::testing::Test {
+protected:
+    GameMessages()
+        : Folder(fs::temp_directory_path() / ("marevo-messages-" + std::to_string(getpid()))),
+          Clock(1000) {
+        fs::create_directories(Folder);
+        Previous = fs::current_path();
+        fs::current_path(Folder);
+        Form = std::make_unique<TForm1>(Clock);
+        Form->HullTextureFile.clear();
+        Form->LocalId = 7;
+        Form->Roster->RemovePlayer(1);
+        Form->Roster->AddPlayer(7);
+        Form->Roster->AddPlayer(Anna.ID);
+        Form->DrawYacht1->AddYacht(Form->Roster->IndexOf(Anna.ID), "");
+        Form2 = new TForm2(*Form->DDPD1, Form.get());
+    }
+    ~GameMessages() override {
+        delete Form2;
+        Form.reset();
+        fs::current_path(Previous);
+        fs::remove_all(Folder);
+    }
+
+    void Arrive(const TBytes& Message, ddpd::TDDPDPlayer* From = nullptr) {
+        Form->DDPD1ArriveMessage(Form->DDPD1.get(), From ? From : &Anna, Message.data(),
+                                 static_cast<std::int32_t>(Message.size()));
+    }
+    QStringList Lines() const {
+        const QString text = Form2->ChatMemo->toPlainText();
+        return text.isEmpty() ? QStringList() : text.split('\n');
+    }
+    void UseTemplate(const char* Name) {
+        fs::copy_file(Fixture(Name), Folder / "HALTEX.BMP", fs::copy_options::overwrite_existing);
+        Form->HullTextureFile = "HALTEX.BMP";
+    }
+
+    fs::path Folder;
+    fs::path Previous;
+    TManualClock Clock;
+    std::unique_ptr<TForm1> Form;
+    ddpd::TDDPDPlayer Anna{42, "anna", "アンナ"};
+};
+
+TEST_F(GameMessages, ControlMessageIsConsumedAndOtherShortMessagesAreChat) {
+    struct {
+        TBytes Message;
+        const char* Line; // nullptr: no line
+    } cases[] = {
+        {{0x01, 0x00, 0x07}, nullptr},
+        {{0x41, 0x42, 0x00}, "アンナ:\tAB"},
+        {{0x00}, "アンナ:\t"},
+        {{0x41, 0x42}, "アンナ:\tAB"},
+        {{}, "アンナ:\t"},
+        // Shift-JIS "こんにちは" and its zero byte.
+        {{0x82, 0xB1, 0x82, 0xF1, 0x82, 0xC9, 0x82, 0xBF, 0x82, 0xCD, 0x00}, "アンナ:\tこんにちは"},
+        // A lone lead byte and a byte no code page 932 sequence starts with stay visible.
+        {{0x41, 0x82, 0x00}, "アンナ:\tA\uFFFD"},
+        {{0x41, 0xA0, 0x42, 0x00}, "アンナ:\tA\uFFFDB"},
+    };
+    for (const auto& c : cases) {
+        Form2->ChatMemo->clear();
+        const TYachtState before = Form->Roster->GetState(Anna.ID);
+        Arrive(c.Message);
+        if (c.Line) {
+            ASSERT_EQ(Lines().size(), 1);
+            EXPECT_EQ(Lines()[0], QString::fromUtf8(c.Line));
+        } else {
+            EXPECT_TRUE(Lines().isEmpty());
+        }
+        const TYachtState after = Form->Roster->GetState(Anna.ID);
+        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    }
+}
+
+TEST_F(GameMessages, A28ByteMessageOfAnotherKindIsChatUpToItsFirstZero) {
+    TBytes message(28, 0x43);
+    message[0] = 3;
+    message[5] = 0;
+    Arrive(message);
+    ASSERT_EQ(Lines().size(), 1);
+    EXPECT_EQ(Lines()[0], QString::fromUtf8("アンナ:\t\x03"
+                                            "CCCC"));
+}
+
+TEST_F(GameMessages, StateIsClampedInTheRosterButShownAsReceived) {
+    TYachtState sent;
+    sent.X = 100;
+    sent.Z = -50;
+    sent.Heading = 90;
+    sent.WindAngle = -90;
+    TBytes message(28, 0xEE);
+    message[0] = 2;
+    std::memcpy(message.data() + 4, &sent, sizeof sent);
+    Arrive(message);
+    const TYachtState stored = Form->Roster->GetState(Anna.ID);
+    EXPECT_EQ(stored.WindAngle, 0);
+    EXPECT_EQ(stored.X, 100);
+    D3DVECTOR position, direction, up;
+    ASSERT_TRUE(Form->DrawYacht1->GetYachtPlacement(Form->Roster->IndexOf(Anna.ID), position,
+                                                    direction, up));
+    EXPECT_FLOAT_EQ(position.x, 100);
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST_F(GameMessages, StateFromAPlayerWithoutASlotOrAnyBitPatternChangesNothingUnsafe) {
+    ddpd::TDDPDPlayer stranger{99, "x", "x"};
+    TBytes message(28, 0xFF);
+    message[0] = 2;
+    Arrive(message, &stranger);
+    EXPECT_EQ(Form->Roster->IndexOf(99), 0);
+    Arrive(message); // NaNs from a known player go through the model's clamping
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST_F(GameMessages, ReceivedTextureIsWrittenWithTheTemplatesHeaders) {
+    UseTemplate("template24.bmp");
+    const TBytes sender = ReadAll(Fixture("sender24.bmp"));
+    Arrive(Pixels(sender));
+    EXPECT_EQ(ReadAll(Folder / "ENTEX.BMP"), sender);
+    EXPECT_EQ(Form->ExpectedTextureSize, 49152);
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST_F(GameMessages, A49151ByteChatIsTakenAsATextureButNotWritten) {
+    UseTemplate("template24.bmp");
+    TBytes chat(49151, 'a');
+    chat.back() = 0;
+    Form->ExpectedTextureSize = 49151;
+    Arrive(chat);
+    EXPECT_TRUE(Lines().isEmpty());
+    EXPECT_FALSE(fs::exists(Folder / "ENTEX.BMP"));
+    EXPECT_EQ(Form->ExpectedTextureSize, 49152);
+}
+
+TEST_F(GameMessages, TextureWithoutATemplateIsDropped) {
+    for (const char* file : {"", "HALTEX.BMP"}) {
+        Form->HullTextureFile = file;
+        Arrive(TBytes(49152, 0x10));
+        EXPECT_FALSE(fs::exists(Folder / "ENTEX.BMP"));
+        EXPECT_EQ(Form->ExpectedTextureSize, 49152);
+        EXPECT_TRUE(Lines().isEmpty());
+    }
+}
+
+TEST_F(GameMessages, ASmallerTextureIsShownAsChat) {
+    UseTemplate("template24.bmp");
+    TBytes pixels = Pixels(ReadAll(Fixture("small24.bmp")));
+    ASSERT_EQ(pixels.size(), 12288u);
+    pixels[0] = 'Z';
+    pixels[1] = 0;
+    Arrive(pixels);
+    ASSERT_EQ(Lines().size(), 1);
+    EXPECT_EQ(Lines()[0], QString::fromUtf8("アンナ:\tZ"));
+    EXPECT_FALSE(fs::exists(Folder / "ENTEX.BMP"));
+}
+
+TEST_F(GameMessages, EightBitTemplateWithoutAColourCountGetsAFullPalette) {
+    TBytes tmpl = ReadAll(Fixture("palette8.bmp"));
+    const TBytes expected = tmpl; // ImageMagick wrote biClrUsed 256
+    std::memset(tmpl.data() + 46, 0, 4);
+    std::memset(tmpl.data() + 34, 0, 4); // biSizeImage too: worked out from the size
+    WriteAll(Folder / "HALTEX.BMP", tmpl);
+    Form->HullTextureFile = "HALTEX.BMP";
+    Form->ExpectedTextureSize = 1024;
+    Arrive(Pixels(expected));
+    const TBytes written = ReadAll(Folder / "ENTEX.BMP");
+    EXPECT_EQ(written, expected);
+    ASSERT_GE(written.size(), 54u);
+    std::uint32_t offBits = 0, clrUsed = 0;
+    std::memcpy(&offBits, written.data() + 10, 4);
+    std::memcpy(&clrUsed, written.data() + 46, 4);
+    EXPECT_EQ(offBits, 54u + 1024u);
+    EXPECT_EQ(clrUsed, 256u);
+}
+
+TEST_F(GameMessages, ALengthOtherThanTheTemplatesIsNeitherWrittenNorApplied) {
+    UseTemplate("palette8.bmp"); // its image is 1024 bytes
+    WriteAll(Folder / "ENTEX.BMP", {1, 2, 3});
+    Arrive(TBytes(49152, 0x10)); // still expected from the start
+    EXPECT_EQ(ReadAll(Folder / "ENTEX.BMP"), (TBytes{1, 2, 3}));
+    EXPECT_EQ(Form->ExpectedTextureSize, 1024);
+}
+
+TEST_F(GameMessages, UnusableTemplatesDropTheTexture) {
+    const TBytes good = ReadAll(Fixture("template24.bmp"));
+    auto patched = [&](std::initializer_list<std::pair<std::size_t, std::uint32_t>> Fields) {
+        TBytes b = good;
+        for (const auto& [at, value] : Fields)
+            std::memcpy(b.data() + at, &value, 4);
+        return b;
+    };
+    const TBytes cases[] = {
+        TBytes(good.begin(), good.end() - 1),    // shorter than its pixels
+        TBytes(good.begin(), good.begin() + 40), // shorter than its headers
+        patched({{14, 12}}),                     // not a 40-byte info header
+        patched({{46, 0x80000000u}}),            // negative colour count
+        patched({{22, 0xFFFFFF80u}, {34, 0}}),   // top-down: negative image size
+        patched({{18, 0x40000000u}, {34, 0}}),   // image size beyond 32 bits
+        patched({{10, 0xFFFFFFF0u}}),            // pixels past the end
+        TBytes{'B', 'X'},
+        TBytes{},
+    };
+    for (const TBytes& tmpl : cases) {
+        WriteAll(Folder / "HALTEX.BMP", tmpl);
+        Form->HullTextureFile = "HALTEX.BMP";
+        Arrive(TBytes(49152, 0x10));
+        EXPECT_FALSE(fs::exists(Folder / "ENTEX.BMP"));
+        EXPECT_FALSE(ParseHullBitmap(tmpl).has_value());
+    }
+}
+
+TEST_F(GameMessages, ArrivalsAndDeparturesAreAnnounced) {
+    ddpd::TDDPDPlayer ben{50, "ben", "ベン"};
+    Form->DDPD1ComesNewChallenger(Form->DDPD1.get(), &ben, ben.ShortName, ben.LongName);
+    const int slot = Form->Roster->IndexOf(50);
+    EXPECT_GT(slot, 0);
+    EXPECT_TRUE(Form->DrawYacht1->YachtPresent(slot));
+    EXPECT_TRUE(Form->DrawYacht1->HasSpinnaker(slot));
+    Form->DDPD1EscapeChallenger(Form->DDPD1.get(), &ben, ben.ShortName, ben.LongName);
+    EXPECT_EQ(Form->Roster->IndexOf(50), 0);
+    EXPECT_FALSE(Form->DrawYacht1->YachtPresent(slot));
+    EXPECT_EQ(Lines(), (QStringList{QString::fromUtf8("ベンさんが、来ました"),
+                                    QString::fromUtf8("ベンさんが、逃げました")}));
+}
+
+TEST_F(GameMessages, LinesAreDroppedOnceTheChatWindowIsGone) {
+    delete Form2;
+    ASSERT_EQ(Form2, nullptr);
+    Arrive({0x41, 0x00});
+    ddpd::TDDPDPlayer ben{50, "ben", "ベン"};
+    Form->DDPD1EscapeChallenger(Form->DDPD1.get(), &ben, ben.ShortName, ben.LongName);
+}
+
+TEST_F(GameMessages, NoStateIsSentBeforeASession) {
+    Form->LocalId = 1;
+    Form->Timer1Timer(); // the session component would raise on a send without a session
+}
+
+} // namespace
