@@ -4,8 +4,12 @@
 
 #include "platform/dplay/DirectPlay.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -301,4 +305,42 @@ TEST(ComponentCalls, SessionsAreCreatedAsDescribedAndSendsCarryTheGuaranteeOnlyW
               "メッセージの受信時に、エラーが発生しました 88770136");
     c.CloseSession();
     c.DirectPlay = nullptr;
+}
+
+namespace {
+
+// Answers the TCP/IP provider's address question once it shows, with Address or by cancelling.
+void AnswerAddressDialog(const QString& Address, bool Cancel) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("DPlayAddressDialog"));
+        if (Cancel) {
+            dialog->reject();
+            return;
+        }
+        dialog->findChild<QLineEdit*>(QStringLiteral("AddressEdit"))->setText(Address);
+        dialog->accept();
+    });
+}
+
+} // namespace
+
+TEST_F(Component, TcpIpWithoutAnAddressAsksForOneWhenTheSearchStarts) {
+    unsetenv("MAREVO_DPLAY_HOST");
+    setenv("MAREVO_DPLAY_BIND", "127.0.0.1", 1);
+    auto host = LoadedComponent();
+    ASSERT_EQ(host->SelectConnection(kLoopbackProvider), 0);
+    ASSERT_EQ(host->CreateSession("typed", "h", "h"), 0);
+    auto c = LoadedComponent();
+    constexpr int kTcpIp = 0;
+    AnswerAddressDialog("127.0.0.1", false);
+    ASSERT_EQ(c->SelectConnection(kTcpIp), 0);
+    ASSERT_EQ(c->Sessions->Count(), 1);
+    EXPECT_EQ(c->Sessions->Strings(0), "typed");
+    ASSERT_EQ(c->JoinSession(0, "t", "t"), 0);
+    // Cancelling the question fails the search.
+    AnswerAddressDialog("", true);
+    EXPECT_EQ(Raised([&] { c->SelectConnection(kTcpIp); }),
+              "セッションの列挙に失敗しました(Error Code(88770118))");
 }
