@@ -350,7 +350,9 @@ void TForm1::DDPD1ArriveMessage(ddpd::TDDPD*, ddpd::TDDPDPlayer* from, const voi
         return;
     }
     const std::size_t length = dataSize > 0 ? static_cast<std::size_t>(dataSize) : 0;
-    const auto* end = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, length));
+    // An empty message may come without a buffer at all: memchr must not see a null pointer.
+    const auto* end =
+        length > 0 ? static_cast<const std::uint8_t*>(std::memchr(bytes, 0, length)) : nullptr;
     const std::size_t textLength = end ? static_cast<std::size_t>(end - bytes) : length;
     const std::string text =
         ShiftJisToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), textLength));
