@@ -140,17 +140,25 @@ void TDDPD::RenewPlayers() {
     Players = std::make_unique<TDDPDPlayers>();
 }
 
-void TDDPD::ListSessionPlayers(int Index) {
-    if (SessionOpen)
-        CloseSession();
+DPSESSIONDESC2 TDDPD::FoundSession(int Index) {
     if (!Sessions || Index < 0 || Index >= Sessions->Count())
         ReportError(DPERR_INVALIDPARAMS, "セッションのオープンに失敗しました");
-    DPSESSIONDESC2 desc = *Sessions->Objects(Index);
-    ReportError(DirectPlay->Open(&desc, DPOPEN_JOIN), "セッションのオープンに失敗しました");
+    return *Sessions->Objects(Index);
+}
+
+void TDDPD::OpenAndListPlayers(DPSESSIONDESC2& Desc, DWORD Flags) {
+    ReportError(DirectPlay->Open(&Desc, Flags), "セッションのオープンに失敗しました");
     SessionOpen = true;
     RenewPlayers();
     ReportError(DirectPlay->EnumPlayers(nullptr, PlayerCallback, Players.get(), 0),
                 "プレイヤーの列挙に失敗しました");
+}
+
+void TDDPD::ListSessionPlayers(int Index) {
+    if (SessionOpen)
+        CloseSession();
+    DPSESSIONDESC2 desc = FoundSession(Index);
+    OpenAndListPlayers(desc, DPOPEN_JOIN);
     ReportError(DirectPlay->Close(), "セッションのクローズに失敗しました");
     SessionOpen = false;
 }
@@ -168,11 +176,7 @@ std::int32_t TDDPD::CreateSession(const std::string& SessionName, const std::str
     desc.dwMaxPlayers = static_cast<DWORD>(MaxPlayers);
     std::string name = SessionName;
     desc.lpszSessionNameA = name.empty() ? nullptr : name.data();
-    ReportError(DirectPlay->Open(&desc, DPOPEN_CREATE), "セッションのオープンに失敗しました");
-    SessionOpen = true;
-    RenewPlayers();
-    ReportError(DirectPlay->EnumPlayers(nullptr, PlayerCallback, Players.get(), 0),
-                "プレイヤーの列挙に失敗しました");
+    OpenAndListPlayers(desc, DPOPEN_CREATE);
     return CreateLocalPlayer(ShortName, LongName);
 }
 
@@ -180,14 +184,8 @@ std::int32_t TDDPD::JoinSession(int Index, const std::string& ShortName,
                                 const std::string& LongName) {
     if (SessionOpen)
         CloseSession();
-    if (!Sessions || Index < 0 || Index >= Sessions->Count())
-        ReportError(DPERR_INVALIDPARAMS, "セッションのオープンに失敗しました");
-    DPSESSIONDESC2 desc = *Sessions->Objects(Index);
-    ReportError(DirectPlay->Open(&desc, DPOPEN_JOIN), "セッションのオープンに失敗しました");
-    SessionOpen = true;
-    RenewPlayers();
-    ReportError(DirectPlay->EnumPlayers(nullptr, PlayerCallback, Players.get(), 0),
-                "プレイヤーの列挙に失敗しました");
+    DPSESSIONDESC2 desc = FoundSession(Index);
+    OpenAndListPlayers(desc, DPOPEN_JOIN);
     return CreateLocalPlayer(ShortName, LongName);
 }
 

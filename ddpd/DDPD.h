@@ -105,6 +105,10 @@ private:
     void CreateDirectPlay();
     void ListConnections();
     void RenewPlayers();
+    // The description of found session Index; reports an index that names none.
+    DPSESSIONDESC2 FoundSession(int Index);
+    // Opens a session (create or join) and lists the players already in it.
+    void OpenAndListPlayers(DPSESSIONDESC2& Desc, DWORD Flags);
     void StopReceiving();
 };
 
