@@ -15,26 +15,40 @@
 namespace ddpdtest {
 
 TPeerProcess::TPeerProcess(const std::string& Mode, std::uint16_t QueryPort,
-                           const std::string& Name) {
+                           const std::string& Name)
+    : TPeerProcess(MAREVO_DDPD_PEER, {Mode, std::to_string(QueryPort), Name}, {}) {
+    const std::string id = WaitPrefix("ID ", std::chrono::seconds(15));
+    if (!id.empty())
+        Id = static_cast<std::uint32_t>(std::stoul(id.substr(3)));
+}
+
+TPeerProcess::TPeerProcess(const std::string& Program, const std::vector<std::string>& Args,
+                           const std::string& WorkDir) {
+    // A peer that has died must not take the test with it at the next command.
+    ::signal(SIGPIPE, SIG_IGN);
     int toChild[2], fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
         std::abort();
+    // Everything the child needs is made before the fork: after it, only async-signal-safe
+    // calls are allowed.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(Program.c_str()));
+    for (const std::string& a : Args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     Pid = ::fork();
     if (Pid == 0) {
         ::dup2(toChild[0], STDIN_FILENO);
         ::dup2(fromChild[1], STDOUT_FILENO);
-        const std::string port = std::to_string(QueryPort);
-        ::execl(MAREVO_DDPD_PEER, MAREVO_DDPD_PEER, Mode.c_str(), port.c_str(), Name.c_str(),
-                static_cast<char*>(nullptr));
+        if (!WorkDir.empty() && ::chdir(WorkDir.c_str()) != 0)
+            ::_exit(126);
+        ::execv(Program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(toChild[0]);
     ::close(fromChild[1]);
     In = toChild[1];
     Out = fromChild[0];
-    const std::string id = WaitPrefix("ID ", std::chrono::seconds(15));
-    if (!id.empty())
-        Id = static_cast<std::uint32_t>(std::stoul(id.substr(3)));
 }
 
 TPeerProcess::~TPeerProcess() {
@@ -59,6 +73,22 @@ void TPeerProcess::Kill() {
         ::waitpid(Pid, nullptr, 0);
         Pid = -1;
     }
+}
+
+int TPeerProcess::WaitExit(std::chrono::milliseconds Limit) {
+    const auto end = std::chrono::steady_clock::now() + Limit;
+    while (Pid > 0) {
+        int status = 0;
+        if (::waitpid(Pid, &status, WNOHANG) == Pid) {
+            Pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= end)
+            break;
+        ::usleep(20000);
+    }
+    Kill();
+    return -1;
 }
 
 void TPeerProcess::Command(const std::string& Line) {

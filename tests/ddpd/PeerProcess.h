@@ -1,5 +1,5 @@
 #pragma once
-// A ddpd_peer process started by a test or benchmark, talked to through its standard input and
+// A player's process started by a test or benchmark, talked to through its standard input and
 // output. Killed (as by a crash) or told to quit when the object goes.
 
 #include <chrono>
@@ -12,8 +12,11 @@ namespace ddpdtest {
 
 class TPeerProcess {
 public:
-    // Starts "ddpd_peer Mode QueryPort Name".
+    // Starts "ddpd_peer Mode QueryPort Name" and waits for its identifier.
     TPeerProcess(const std::string& Mode, std::uint16_t QueryPort, const std::string& Name);
+    // Starts Program with Args in the folder WorkDir (empty: the caller's own).
+    TPeerProcess(const std::string& Program, const std::vector<std::string>& Args,
+                 const std::string& WorkDir);
     ~TPeerProcess();
     TPeerProcess(const TPeerProcess&) = delete;
     TPeerProcess& operator=(const TPeerProcess&) = delete;
@@ -26,6 +29,8 @@ public:
     // Its session identifier (0 when it failed to join).
     std::uint32_t Id = 0;
     void Kill();
+    // Its exit status once it has ended by itself within Limit, else -1 (it is then killed).
+    int WaitExit(std::chrono::milliseconds Limit);
     // Every line read so far.
     std::vector<std::string> Lines;
 
