@@ -1,0 +1,240 @@
+// The whole game in a process of its own, for the two-player session tests and the measurement
+// of a session's traffic: the main window, offscreen, on the real clock and message loop,
+// worked through its menu, the connection dialog and the chat window. Loopback only.
+//
+//   marevo_peer <query port>
+//
+// Reads on standard input:
+//   HOST <name>     "接続(&C)", the loopback provider, a new session under Name
+//   JOIN <name>     "接続(&C)", the loopback provider, the first session found, as Name
+//   PLACE <x> <z>   moves the local yacht
+//   CHAT <text>     types Text into the chat window and presses "送る"
+//   QUIT            closes the main window
+// Prints "READY" once the window is up, then:
+//   ID <id>                              the connect command ended in a session (else FAIL)
+//   SENT <ms> <x> <z>                    the once-a-second state went out with this position
+//   YACHT <slot> <present> <x> <z> <ms>  another slot's yacht is drawn somewhere new
+//   CHAT <line>                          a new line in the chat window
+//   FAIL <why>                           something a player would have seen go wrong
+// <ms> is the monotonic clock, which all processes of one machine share.
+#include "app/Form1.h"
+#include "app/Form2.h"
+#include "ddpd/DDPDForm.h"
+#include "platform/vcl/Forms.h"
+#include "platform/winmm/TimeGetTime.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+void Say(const std::string& Line) {
+    std::fputs((Line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Fixed(float V) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(V));
+    return text;
+}
+
+// Types Text key by key; the test library's own typing knows only Latin-1 keys.
+void Type(QWidget* Widget, const QString& Text) {
+    for (const QChar c : Text)
+        QTest::sendKeyEvent(QTest::Click, Widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// Works the connection dialog once it is up, as a player would, searching again while the
+// host's session is not yet listed.
+void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
+    constexpr int kAttempts = 100;
+    QTimer::singleShot(100, [=] {
+        auto* f = dynamic_cast<ddpd::TDDPDForm*>(QApplication::activeModalWidget());
+        if (!f) {
+            if (Attempt < kAttempts)
+                WorkConnectDialog(Host, Name, Attempt + 1);
+            return;
+        }
+        // Away from the provider and back: the combo box acts only on a change.
+        f->ServiceProviderBox->setFocus();
+        QTest::keyClick(f->ServiceProviderBox, Qt::Key_Home);
+        QTest::keyClick(f->ServiceProviderBox, Qt::Key_End);
+        if (!Host && f->SessionList->count() == 0) {
+            if (Attempt < kAttempts)
+                WorkConnectDialog(Host, Name, Attempt + 1);
+            else
+                f->CancelBtn->click();
+            return;
+        }
+        Type(f->PlayerNameEdit, Name);
+        if (Host) {
+            QTest::mouseClick(f->NewSessionBtn, Qt::LeftButton);
+            return;
+        }
+        QTest::mouseClick(f->SessionList->viewport(), Qt::LeftButton, {},
+                          f->SessionList->visualItemRect(f->SessionList->item(0)).center());
+        QTest::mouseClick(f->JoinSessionBtn, Qt::LeftButton);
+    });
+}
+
+void Connect(TForm1& Form, bool Host, const QString& Name) {
+    WorkConnectDialog(Host, Name);
+    Form.C1->trigger();
+    if (Form.LocalId > 1)
+        Say("ID " + std::to_string(Form.LocalId));
+    else
+        Say("FAIL not connected");
+}
+
+void TypeChat(const QString& Text) {
+    if (!Form2) {
+        Say("FAIL no chat window");
+        return;
+    }
+    Form2->Edit1->setFocus();
+    Type(Form2->Edit1, Text);
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+}
+
+void Command(TForm1& Form, const std::string& Line) {
+    std::istringstream in(Line);
+    std::string command;
+    in >> command;
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    if (command == "HOST" || command == "JOIN") {
+        Connect(Form, command == "HOST", QString::fromStdString(rest));
+    } else if (command == "PLACE") {
+        std::istringstream xz(rest);
+        TYachtState s = Form.Roster->GetState(Form.LocalId);
+        xz >> s.X >> s.Z;
+        Form.Roster->SetState(Form.LocalId, s);
+    } else if (command == "CHAT") {
+        TypeChat(QString::fromStdString(rest));
+    } else if (command == "QUIT") {
+        Form.close();
+    }
+}
+
+// Reports what the window shows whenever it changes.
+class TWatcher {
+public:
+    explicit TWatcher(TForm1& AForm) : Form(AForm) {}
+
+    void Look() {
+        for (int slot = 2; slot <= TDrawYacht::YachtCount; ++slot)
+            LookAtYacht(slot);
+        LookAtChat();
+    }
+
+    void StateSent() {
+        if (!Form.DrawYacht1->SceneReady || Form.LocalId <= 1)
+            return;
+        const TYachtState s = Form.Roster->GetState(Form.LocalId);
+        Say("SENT " + std::to_string(NowMs()) + " " + Fixed(s.X) + " " + Fixed(s.Z));
+    }
+
+private:
+    void LookAtYacht(int Slot) {
+        D3DVECTOR position{}, direction{}, up{};
+        const bool present = Form.DrawYacht1->YachtPresent(Slot);
+        if (present)
+            Form.DrawYacht1->GetYachtPlacement(Slot, position, direction, up);
+        const std::string seen = std::to_string(Slot) + " " + (present ? "1 " : "0 ") +
+                                 Fixed(position.x) + " " + Fixed(position.z);
+        std::string& last = Yachts[Slot];
+        if (last.empty())
+            last = std::to_string(Slot) + " 0 0.00 0.00";
+        if (seen != last) {
+            last = seen;
+            Say("YACHT " + seen + " " + std::to_string(NowMs()));
+        }
+    }
+
+    void LookAtChat() {
+        if (Form2 != ChatWindow) {
+            ChatWindow = Form2;
+            ChatLines = 0;
+        }
+        if (!ChatWindow)
+            return;
+        const QString text = ChatWindow->ChatMemo->toPlainText();
+        const QStringList lines = text.isEmpty() ? QStringList() : text.split(QChar('\n'));
+        for (; ChatLines < lines.size(); ++ChatLines)
+            Say("CHAT " + lines[ChatLines].toStdString());
+    }
+
+    TForm1& Form;
+    std::map<int, std::string> Yachts;
+    TForm2* ChatWindow = nullptr;
+    qsizetype ChatLines = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2)
+        return 2;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("MAREVO_DPLAY_QUERY_PORT", argv[1], 1);
+    vcl::TFrameworkApp qt(argc, argv);
+    vcl::TApplication application;
+    application.Initialize();
+    application.SetTitle("Marevo");
+    // A message box would wait for a player who is not there.
+    application.OnShowException = [](const std::string& What) { Say("FAIL " + What); };
+    TSystemClock clock;
+    TForm1 form(clock);
+    Form1 = &form;
+    form.show();
+
+    TWatcher watcher(form);
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] { watcher.Look(); });
+    look.start(50);
+    // Connected after the window's own handler, so it runs just after the state went out.
+    QObject::connect(form.Timer1, &QTimer::timeout, [&] { watcher.StateSent(); });
+
+    std::string pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+            form.close();
+            return;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+        // A command may run a modal dialog: no second command may start inside it.
+        input.setEnabled(false);
+        std::size_t eol;
+        while ((eol = pending.find('\n')) != std::string::npos) {
+            const std::string line = pending.substr(0, eol);
+            pending.erase(0, eol + 1);
+            Command(form, line);
+        }
+        input.setEnabled(true);
+    });
+    Say("READY");
+    application.Run();
+    return 0;
+}
