@@ -166,6 +166,17 @@ TEST_F(GameMessages, ReceivedTextureIsWrittenWithTheTemplatesHeaders) {
     EXPECT_TRUE(Lines().isEmpty());
 }
 
+TEST_F(GameMessages, ATextureThatCannotBeWrittenLeavesNoPartialFileBehind) {
+    UseTemplate("template24.bmp");
+    // Something that is not a file already holds the name, so the rename fails.
+    fs::create_directories(Folder / "ENTEX.BMP" / "keep");
+    Arrive(Pixels(ReadAll(Fixture("sender24.bmp"))));
+    EXPECT_TRUE(fs::is_directory(Folder / "ENTEX.BMP" / "keep"));
+    for (const fs::directory_entry& e : fs::directory_iterator(Folder))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
 TEST_F(GameMessages, A49151ByteChatIsTakenAsATextureButNotWritten) {
     UseTemplate("template24.bmp");
     TBytes chat(49151, 'a');
