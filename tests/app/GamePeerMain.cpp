@@ -22,13 +22,11 @@
 #include "ddpd/DDPDForm.h"
 #include "platform/vcl/Forms.h"
 #include "platform/winmm/TimeGetTime.h"
+#include "tests/ddpd/PeerPipe.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
-
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -37,12 +35,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+using ddpdtest::Say;
 
-void Say(const std::string& Line) {
-    std::fputs((Line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
+namespace {
 
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -213,27 +208,8 @@ int main(int argc, char** argv) {
     // Connected after the window's own handler, so it runs just after the state went out.
     QObject::connect(form.Timer1, &QTimer::timeout, [&] { watcher.StateSent(); });
 
-    std::string pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            input.setEnabled(false);
-            form.close();
-            return;
-        }
-        pending.append(buffer, static_cast<std::size_t>(n));
-        // A command may run a modal dialog: no second command may start inside it.
-        input.setEnabled(false);
-        std::size_t eol;
-        while ((eol = pending.find('\n')) != std::string::npos) {
-            const std::string line = pending.substr(0, eol);
-            pending.erase(0, eol + 1);
-            Command(form, line);
-        }
-        input.setEnabled(true);
-    });
+    ddpdtest::TCommandInput input([&](const std::string& Line) { Command(form, Line); },
+                                  [&] { form.close(); });
     Say("READY");
     application.Run();
     return 0;

@@ -7,20 +7,19 @@
 // "MSG <from> <size> <seq> <latency ns>" as events arrive. Reads "SEND <to> <size> <seq>" (the
 // message carries its send time and sequence number) and "QUIT" on standard input.
 #include "ddpd/DDPD.h"
+#include "tests/ddpd/PeerPipe.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QThread>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
+
+using ddpdtest::Say;
 
 namespace {
 
@@ -28,11 +27,6 @@ std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void Say(const std::string& Line) {
-    std::fputs((Line + "\n").c_str(), stdout);
-    std::fflush(stdout);
 }
 
 } // namespace
@@ -86,28 +80,18 @@ int main(int argc, char** argv) {
     }
     Say("ID " + std::to_string(c.LocalPlayerID));
 
-    std::string pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            app.quit();
-            return;
-        }
-        pending.append(buffer, static_cast<std::size_t>(n));
-        std::size_t eol;
-        while ((eol = pending.find('\n')) != std::string::npos) {
-            std::istringstream line(pending.substr(0, eol));
-            pending.erase(0, eol + 1);
+    bool quitting = false;
+    ddpdtest::TCommandInput input(
+        [&](const std::string& Line) {
+            std::istringstream line(Line);
             std::string command;
             line >> command;
             if (command == "QUIT") {
+                quitting = true;
                 app.quit();
-                return;
             }
-            if (command != "SEND")
-                continue;
+            if (quitting || command != "SEND")
+                return;
             DPID to = 0;
             std::int32_t size = 0;
             std::uint32_t seq = 0;
@@ -121,8 +105,8 @@ int main(int argc, char** argv) {
             } catch (const std::exception& e) {
                 Say(std::string("FAIL ") + e.what());
             }
-        }
-    });
+        },
+        [&] { app.quit(); });
     app.exec();
     return 0;
 }
