@@ -1,4 +1,5 @@
-// The display stand-in's tests show windows: one framework application for the whole run.
+// For suites that show windows or follow the foreground window: one framework application for
+// the whole run, offscreen unless told otherwise (test discovery runs them outside CTest too).
 #include <QApplication>
 
 #include <gtest/gtest.h>

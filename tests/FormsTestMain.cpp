@@ -1,5 +1,6 @@
-// The display component on its forms needs the framework application object too (message
-// boxes, termination): one for the whole run.
+// For suites of forms and the components on them, which also need the application object
+// (message boxes, idle handling, termination, the receiving thread's hand-over to the GUI
+// thread): one of each for the whole run, offscreen unless told otherwise.
 #include "platform/vcl/Forms.h"
 
 #include <gtest/gtest.h>
