@@ -1,9 +1,6 @@
 #include "app/Form1.h"
-#include "platform/vcl/Forms.h"
 
 #include <benchmark/benchmark.h>
-
-#include <cstdlib>
 
 // The idle call that finds less than one step of time: what the loop pays between frames.
 static void BM_IdleCallWithoutStep(benchmark::State& State) {
@@ -30,13 +27,3 @@ static void BM_IdleCallWithStep(benchmark::State& State) {
     }
 }
 BENCHMARK(BM_IdleCallWithStep);
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    vcl::TFrameworkApp qt(argc, argv);
-    vcl::TApplication application;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

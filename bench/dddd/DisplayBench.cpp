@@ -4,11 +4,8 @@
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Screen.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -48,13 +45,3 @@ void BM_FlipInto320x240(benchmark::State& State) {
 
 BENCHMARK(BM_InitDisplayRebuild)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipInto320x240)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    vcl::TFrameworkApp qt(argc, argv);
-    vcl::TApplication application;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

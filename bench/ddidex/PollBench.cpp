@@ -1,14 +1,12 @@
 #include "ddidex/DDIDEX.h"
 #include "platform/dinput/DInputTesting.h"
 
-#include <QApplication>
 #include <QMainWindow>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <new>
 
 // Every allocation of the program is counted, so a benchmark can tell that its loop made none.
@@ -87,12 +85,3 @@ static void BM_PollWithJoystick(benchmark::State& State) {
     PollLoop(State, joy);
 }
 BENCHMARK(BM_PollWithJoystick);
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,8 +7,6 @@
 #include "tests/ddpd/PeerProcess.h"
 #include "tests/platform/DPlayTestPeer.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -100,12 +98,3 @@ void BM_SearchAtTypedAddress(benchmark::State& State) {
 BENCHMARK(BM_SearchAtTypedAddress)->Iterations(8)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

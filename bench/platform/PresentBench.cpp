@@ -4,12 +4,9 @@
 #include "platform/ddraw/ScreenView.h"
 #include "platform/vcl/Screen.h"
 
-#include <QApplication>
 #include <QMainWindow>
 
 #include <benchmark/benchmark.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -73,12 +70,3 @@ void BM_PresentScaled16To16(benchmark::State& State) {
 
 BENCHMARK(BM_PresentScaledConverted16To32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PresentScaled16To16)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

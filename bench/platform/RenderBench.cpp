@@ -2,6 +2,8 @@
 // OpenGL drawing the same fleet in the same run, into 640 x 480 5-6-5 pictures with 16-bit
 // depth. Prints our time over the peer's: the goal is at most 1.
 
+#include "bench/BenchPicture.h"
+#include "bench/FrameRecorder.h"
 #include "bench/platform/BenchFleet.h"
 #include "bench/platform/MesaRenderPeer.h"
 #include "platform/d3drm/D3DRM.h"
@@ -174,26 +176,6 @@ private:
     TPictureTarget* Target = nullptr;
 };
 
-int Lit(const std::vector<std::uint16_t>& Picture) {
-    int n = 0;
-    for (std::uint16_t p : Picture)
-        n += p != 0;
-    return n;
-}
-
-// With MAREVO_BENCH_PICTURES set to a folder, each renderer's last frame is written there (PPM).
-void SavePicture(const std::vector<std::uint16_t>& Picture, const char* Name) {
-    const char* folder = std::getenv("MAREVO_BENCH_PICTURES");
-    if (!folder)
-        return;
-    std::ofstream out(std::filesystem::path(folder) / Name, std::ios::binary);
-    out << "P6\n" << kWidth << " " << kHeight << "\n255\n";
-    for (std::uint16_t p : Picture) {
-        const char rgb[3] = {char((p >> 11) << 3), char(((p >> 5) & 63) << 2), char((p & 31) << 3)};
-        out.write(rgb, 3);
-    }
-}
-
 const TBenchFleet& Fleet() {
     static const TBenchFleet fleet = MakeBenchFleet();
     return fleet;
@@ -203,8 +185,8 @@ void BM_StandInFrame(benchmark::State& State) {
     TOurScene scene(Fleet());
     for (auto _ : State)
         scene.DrawFrame();
-    State.counters["lit"] = Lit(scene.Picture());
-    SavePicture(scene.Picture(), "d3drm.ppm");
+    State.counters["lit"] = LitPixels(scene.Picture());
+    SaveBenchPicture(scene.Picture(), kWidth, kHeight, "d3drm.ppm");
 }
 BENCHMARK(BM_StandInFrame)->Unit(benchmark::kMillisecond);
 
@@ -212,37 +194,21 @@ void BM_MesaPeerFrame(benchmark::State& State) {
     TMesaRenderPeer peer(Fleet(), kWidth, kHeight);
     for (auto _ : State)
         peer.DrawFrame();
-    State.counters["lit"] = Lit(peer.Picture());
-    SavePicture(peer.Picture(), "mesa.ppm");
+    State.counters["lit"] = LitPixels(peer.Picture());
+    SaveBenchPicture(peer.Picture(), kWidth, kHeight, "mesa.ppm");
 }
 BENCHMARK(BM_MesaPeerFrame)->Unit(benchmark::kMillisecond);
-
-// Remembers each benchmark's time per iteration (the median when repeated).
-class TRecorder : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override {
-        for (const Run& r : Runs) {
-            if ((r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") ||
-                (r.run_type == Run::RT_Iteration && r.repetitions <= 1 && r.iterations > 0))
-                Times[r.run_name.function_name] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-    std::map<std::string, double> Times;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
     setenv("LP_NUM_THREADS", "0", 1); // the peer on one thread, as the stand-in draws
     benchmark::Initialize(&argc, argv);
-    TRecorder recorder;
+    TFrameRecorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
-    const auto ours = recorder.Times.find("BM_StandInFrame");
-    const auto peer = recorder.Times.find("BM_MesaPeerFrame");
-    if (ours != recorder.Times.end() && peer != recorder.Times.end() && peer->second > 0)
-        std::printf("stand-in frame / Mesa peer frame: %.2f (goal: at most 1)\n",
-                    ours->second / peer->second);
+    const double ours = recorder.Time("BM_StandInFrame"), peer = recorder.Time("BM_MesaPeerFrame");
+    if (ours > 0 && peer > 0)
+        std::printf("stand-in frame / Mesa peer frame: %.2f (goal: at most 1)\n", ours / peer);
     return 0;
 }

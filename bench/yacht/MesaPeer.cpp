@@ -1,6 +1,7 @@
 #include "bench/yacht/MesaPeer.h"
 
 #include "app/textures/SampleTextures.h"
+#include "bench/MesaGl.h"
 #include "yacht/HullMesh.h"
 #include "yacht/SailMeshes.h"
 #include "yacht/SailTrim.h"
@@ -10,59 +11,10 @@
 
 #include <cmath>
 #include <stdexcept>
-#include <string>
 
 namespace {
 
-// The entry points of OSMesa's own OpenGL. The program also links the system's dispatching
-// libOpenGL (through the window framework), whose gl* functions would draw into no context.
-template <class F> F Resolve(const char* Name) {
-    const OSMESAproc proc = OSMesaGetProcAddress(Name);
-    if (!proc)
-        throw std::runtime_error(std::string("OSMesa lacks ") + Name);
-    return reinterpret_cast<F>(proc);
-}
-
-struct TGl {
-    decltype(&::glBegin) Begin = Resolve<decltype(&::glBegin)>("glBegin");
-    decltype(&::glBindTexture) BindTexture = Resolve<decltype(&::glBindTexture)>("glBindTexture");
-    decltype(&::glCallList) CallList = Resolve<decltype(&::glCallList)>("glCallList");
-    decltype(&::glClear) Clear = Resolve<decltype(&::glClear)>("glClear");
-    decltype(&::glClearColor) ClearColor = Resolve<decltype(&::glClearColor)>("glClearColor");
-    decltype(&::glColor3f) Color3f = Resolve<decltype(&::glColor3f)>("glColor3f");
-    decltype(&::glColorMaterial) ColorMaterial =
-        Resolve<decltype(&::glColorMaterial)>("glColorMaterial");
-    decltype(&::glDisable) Disable = Resolve<decltype(&::glDisable)>("glDisable");
-    decltype(&::glEnable) Enable = Resolve<decltype(&::glEnable)>("glEnable");
-    decltype(&::glEnd) End = Resolve<decltype(&::glEnd)>("glEnd");
-    decltype(&::glEndList) EndList = Resolve<decltype(&::glEndList)>("glEndList");
-    decltype(&::glFinish) Finish = Resolve<decltype(&::glFinish)>("glFinish");
-    decltype(&::glFrontFace) FrontFace = Resolve<decltype(&::glFrontFace)>("glFrontFace");
-    decltype(&::glFrustum) Frustum = Resolve<decltype(&::glFrustum)>("glFrustum");
-    decltype(&::glGenLists) GenLists = Resolve<decltype(&::glGenLists)>("glGenLists");
-    decltype(&::glGenTextures) GenTextures = Resolve<decltype(&::glGenTextures)>("glGenTextures");
-    decltype(&::glLightModelfv) LightModelfv =
-        Resolve<decltype(&::glLightModelfv)>("glLightModelfv");
-    decltype(&::glLightfv) Lightfv = Resolve<decltype(&::glLightfv)>("glLightfv");
-    decltype(&::glLoadIdentity) LoadIdentity =
-        Resolve<decltype(&::glLoadIdentity)>("glLoadIdentity");
-    decltype(&::glMatrixMode) MatrixMode = Resolve<decltype(&::glMatrixMode)>("glMatrixMode");
-    decltype(&::glMultMatrixf) MultMatrixf = Resolve<decltype(&::glMultMatrixf)>("glMultMatrixf");
-    decltype(&::glNewList) NewList = Resolve<decltype(&::glNewList)>("glNewList");
-    decltype(&::glNormal3f) Normal3f = Resolve<decltype(&::glNormal3f)>("glNormal3f");
-    decltype(&::glPixelStorei) PixelStorei = Resolve<decltype(&::glPixelStorei)>("glPixelStorei");
-    decltype(&::glPopMatrix) PopMatrix = Resolve<decltype(&::glPopMatrix)>("glPopMatrix");
-    decltype(&::glPushMatrix) PushMatrix = Resolve<decltype(&::glPushMatrix)>("glPushMatrix");
-    decltype(&::glScalef) Scalef = Resolve<decltype(&::glScalef)>("glScalef");
-    decltype(&::glShadeModel) ShadeModel = Resolve<decltype(&::glShadeModel)>("glShadeModel");
-    decltype(&::glTexCoord2f) TexCoord2f = Resolve<decltype(&::glTexCoord2f)>("glTexCoord2f");
-    decltype(&::glTexEnvi) TexEnvi = Resolve<decltype(&::glTexEnvi)>("glTexEnvi");
-    decltype(&::glTexImage2D) TexImage2D = Resolve<decltype(&::glTexImage2D)>("glTexImage2D");
-    decltype(&::glTexParameteri) TexParameteri =
-        Resolve<decltype(&::glTexParameteri)>("glTexParameteri");
-    decltype(&::glVertex3f) Vertex3f = Resolve<decltype(&::glVertex3f)>("glVertex3f");
-    decltype(&::glViewport) Viewport = Resolve<decltype(&::glViewport)>("glViewport");
-};
+using mesagl::TGl;
 
 struct TV {
     float X = 0, Y = 0, Z = 0;
@@ -333,13 +285,6 @@ void TMesaPeer::DrawFrame(std::span<const TYachtState> States, std::int32_t Fram
         }
     }
     G.Finish();
-}
-
-int TMesaPeer::LitPixels() const {
-    int lit = 0;
-    for (const std::uint16_t p : S->Pixels)
-        lit += p != 0;
-    return lit;
 }
 
 std::vector<std::uint16_t> TMesaPeer::Picture() const {

@@ -22,8 +22,6 @@ public:
     // spinnaker are textured with the sample textures.
     void DrawFrame(std::span<const TYachtState> States, std::int32_t FrameCounter,
                    std::uint8_t ViewMode);
-    // Pixels that are not black in the last frame.
-    int LitPixels() const;
     // The last frame, top row first, as 5-6-5 pixels.
     std::vector<std::uint16_t> Picture() const;
 

@@ -2,6 +2,8 @@
 // software OpenGL in the same run.
 
 #include "app/textures/SampleTextures.h"
+#include "bench/BenchPicture.h"
+#include "bench/FrameRecorder.h"
 #include "bench/yacht/MesaPeer.h"
 #include "platform/vcl/Forms.h"
 #include "yacht/DrawYacht.h"
@@ -12,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -97,32 +98,6 @@ std::vector<std::uint16_t> Picture(TDrawYacht& Yacht) {
     return picture;
 }
 
-int LitPixels(const std::vector<std::uint16_t>& Picture) {
-    int lit = 0;
-    for (const std::uint16_t p : Picture)
-        lit += p != 0;
-    return lit;
-}
-
-// With MAREVO_BENCH_PICTURES set to a folder, the measured frames are written there (PPM), so
-// that one can see both draw the same picture.
-void SavePicture(const std::vector<std::uint16_t>& Picture, const char* Name) {
-    const char* folder = std::getenv("MAREVO_BENCH_PICTURES");
-    if (!folder || Picture.size() != 640u * 480u)
-        return;
-    std::FILE* file = std::fopen((std::filesystem::path(folder) / Name).string().c_str(), "wb");
-    if (!file)
-        return;
-    std::fprintf(file, "P6\n640 480\n255\n");
-    for (const std::uint16_t p : Picture) {
-        const unsigned char rgb[] = {static_cast<unsigned char>((p >> 11) << 3),
-                                     static_cast<unsigned char>(((p >> 5) & 63) << 2),
-                                     static_cast<unsigned char>((p & 31) << 3)};
-        std::fwrite(rgb, 1, 3, file);
-    }
-    std::fclose(file);
-}
-
 // SetYachtState for every yacht, then RenderFrame: camera, render, present.
 void BM_GameFrame(benchmark::State& State) {
     TGame game;
@@ -132,7 +107,7 @@ void BM_GameFrame(benchmark::State& State) {
     }
     const std::vector<std::uint16_t> picture = Picture(game.Yacht);
     State.counters["lit"] = LitPixels(picture);
-    SavePicture(picture, "game.ppm");
+    SaveBenchPicture(picture, 640, 480, "game.ppm");
 }
 BENCHMARK(BM_GameFrame)->Unit(benchmark::kMillisecond);
 
@@ -158,26 +133,10 @@ void BM_MesaPeerFrame(benchmark::State& State) {
         peer.DrawFrame(fleet, frame, 2);
         frame = frame >= 1000 ? 0 : frame + 1;
     }
-    State.counters["lit"] = peer.LitPixels();
-    SavePicture(peer.Picture(), "mesa.ppm");
+    State.counters["lit"] = LitPixels(peer.Picture());
+    SaveBenchPicture(peer.Picture(), 640, 480, "mesa.ppm");
 }
 BENCHMARK(BM_MesaPeerFrame)->Unit(benchmark::kMillisecond);
-
-// Remembers each benchmark's time per iteration for the comparison at the end.
-class TRecorder : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override {
-        // The median of repetitions when there are some, else the one run.
-        for (const Run& r : Runs) {
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                Times[r.run_name.str()] = r.GetAdjustedRealTime();
-            else if (r.run_type == Run::RT_Iteration && r.iterations > 0 && r.repetitions <= 1)
-                Times[r.run_name.str()] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-    std::map<std::string, double> Times;
-};
 
 } // namespace
 
@@ -187,15 +146,14 @@ int main(int argc, char** argv) {
     vcl::TFrameworkApp qt(argc, argv);
     vcl::TApplication application;
     benchmark::Initialize(&argc, argv);
-    TRecorder recorder;
+    TFrameRecorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
-    const auto peer = recorder.Times.find("BM_MesaPeerFrame");
-    if (peer != recorder.Times.end() && peer->second > 0) {
+    if (const double peer = recorder.Time("BM_MesaPeerFrame"); peer > 0) {
         for (const char* ours : {"BM_GameFrame", "BM_GameFrameWithoutPresent"}) {
-            if (const auto t = recorder.Times.find(ours); t != recorder.Times.end())
+            if (const double t = recorder.Time(ours); t > 0)
                 std::printf("%s / Mesa peer: %.2f (goal for the game frame: at most 1.1)\n", ours,
-                            t->second / peer->second);
+                            t / peer);
         }
     }
     return 0;
