@@ -4,7 +4,7 @@
 #include "app/Form2.h"
 #include "app/HullBitmap.h"
 #include "app/MarevoIcon.h"
-#include "app/ShiftJis.h"
+#include "platform/rtl/ShiftJis.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <QCloseEvent>

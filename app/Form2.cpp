@@ -1,6 +1,6 @@
 #include "app/Form2.h"
 
-#include "app/ShiftJis.h"
+#include "platform/rtl/ShiftJis.h"
 #include "ddpd/DDPD.h"
 
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "app/ShiftJis.h"
+#include "platform/rtl/ShiftJis.h"
 
 #include <gtest/gtest.h>
 

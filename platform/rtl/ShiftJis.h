@@ -1,5 +1,6 @@
 #pragma once
-// Chat text crosses the wire in Shift-JIS (code page 932); the program holds it as UTF-8.
+// Text crosses the wire in Shift-JIS (code page 932): chat, and the names of players and
+// sessions. The program holds it as UTF-8.
 
 #include <string>
 #include <string_view>
