@@ -231,10 +231,7 @@ HRESULT TDirectPlay::Open(LPDPSESSIONDESC2 lpsd, DWORD dwFlags) {
         return DPERR_INVALIDPARAMS;
     {
         std::lock_guard<std::mutex> g(Shared.Lock);
-        Shared.Players.clear();
-        Shared.Queue.clear();
-        Shared.Events.clear();
-        Shared.QueuedBytes = 0;
+        Shared.Clear();
     }
     auto node = std::make_unique<TSessionNode>(Shared, *Connection);
     HRESULT hr;
@@ -270,10 +267,7 @@ HRESULT TDirectPlay::Close() {
         Node.reset();
     }
     std::lock_guard<std::mutex> g(Shared.Lock);
-    Shared.Players.clear();
-    Shared.Queue.clear();
-    Shared.Events.clear();
-    Shared.QueuedBytes = 0;
+    Shared.Clear();
     return DP_OK;
 }
 
@@ -366,8 +360,7 @@ HRESULT TDirectPlay::Receive(LPDPID lpidFrom, LPDPID lpidTo, DWORD dwFlags, LPVO
     *lpdwDataSize = needed;
     *lpidFrom = m.SysType ? DPID_SYSMSG : m.From;
     *lpidTo = m.To;
-    Shared.QueuedBytes -= m.Data.size();
-    Shared.Queue.pop_front();
+    Shared.PopFront();
     // One message per signal: what still waits asks for another turn.
     if (!Shared.Queue.empty())
         Shared.SignalAll();

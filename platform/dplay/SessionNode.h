@@ -1,19 +1,15 @@
 #pragma once
-// One machine's part in an open session. A network thread of its own owns the ENet host (and,
-// while this machine is the host, the query socket); callers talk to it only through a command
-// queue, and it publishes players and arriving messages into a TSessionShared that the calling
-// side reads under its lock. No ENet object ever leaves that thread.
-//
-// Topology: a star. The host hands out player identifiers, tells every machine of each arrival
-// and departure and relays messages between machines; it accepts a message only from the
-// machine that owns the sending player. When the host goes, the machine of the remaining player
-// with the lowest identifier takes over and the others reconnect to it.
+// One machine's part in an open session, on the real network. A thread of its own owns the ENet
+// host (and, while this machine hosts, the session query socket) and carries out what the
+// protocol core (TSessionCore) decides; callers talk to it only through a command queue, and it
+// publishes players and arriving messages into a TSessionShared that the calling side reads
+// under its lock. No ENet object ever leaves that thread.
 
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/Events.h"
+#include "platform/dplay/SessionCore.h"
 #include "platform/dplay/Wire.h"
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
@@ -26,46 +22,26 @@
 
 namespace dplay {
 
-// A message waiting for Receive: an application message, or a system message when SysType is
-// set.
-struct TQueuedMessage {
-    DPID From = 0;
-    DPID To = 0;
-    DWORD SysType = 0;
-    DPID PlayerId = 0;
-    DWORD CurrentPlayers = 0;
-    std::string ShortName;
-    std::string LongName;
-    std::vector<std::uint8_t> Data;
-};
-
-struct TPlayerView {
-    DPID Id = 0;
-    std::string ShortName;
-    std::string LongName;
-    bool Local = false;
-};
-
 // What the network thread publishes and the caller reads, always under Lock.
 struct TSessionShared {
+    // Unread messages kept at most, each counted with its bookkeeping, so that neither large
+    // nor empty messages can grow the queue without bound while nobody reads.
+    static constexpr std::size_t kMaxQueuedBytes = 64u << 20;
+    static constexpr std::size_t kMessageCost = 128;
+
     std::mutex Lock;
     std::vector<TPlayerView> Players; // in order of arrival
     std::deque<TQueuedMessage> Queue;
     std::map<DPID, HANDLE> Events; // local player -> its event
     std::size_t QueuedBytes = 0;
 
-    // Under Lock. Sets every local player's event: one Receive takes from the one queue.
-    void Post(TQueuedMessage Message);
+    // Under Lock. Post sets every local player's event: one Receive takes from the one queue.
+    // It answers false when the message was dropped for want of room.
+    bool Post(TQueuedMessage Message);
+    void PopFront();
+    void Clear();
     void SignalAll();
     const TPlayerView* Find(DPID Id) const;
-};
-
-struct TCreateConfig {
-    GUID Application{};
-    GUID Instance{};
-    DWORD Flags = 0;
-    DWORD MaxPlayers = 0;
-    std::string Name;
 };
 
 class TSessionNode {

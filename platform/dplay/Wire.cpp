@@ -55,6 +55,12 @@ void TWireReader::U8(std::uint8_t& V) {
     V = Take(1, p) ? p[0] : 0;
 }
 
+void TWireReader::Key(TMachineKey& V) {
+    const std::uint8_t* p;
+    if (Take(V.size(), p))
+        std::memcpy(V.data(), p, V.size());
+}
+
 void TWireReader::U16(std::uint16_t& V) {
     const std::uint8_t* p;
     V = Take(2, p) ? static_cast<std::uint16_t>(p[0] | (p[1] << 8)) : 0;
@@ -154,6 +160,7 @@ template <class A> void Transfer(A& Ar, TPlayerEntry& P) {
     Ar.U32(P.Id);
     Ar.U32(P.MachineIp);
     Ar.U16(P.MachinePort);
+    Ar.Key(P.KeyHash);
     Ar.Name(P.ShortName);
     Ar.Name(P.LongName);
     if (!ValidPlayerId(P.Id))
@@ -179,6 +186,7 @@ template <class A> void Players(A& Ar, std::vector<TPlayerEntry>& List) {
 template <class A> void Transfer(A& Ar, THello& M) {
     Ar.Guid(M.Application);
     Ar.Guid(M.Instance);
+    Ar.Key(M.KeyHash);
 }
 
 template <class A> void Transfer(A& Ar, TWelcome& M) {
@@ -188,6 +196,8 @@ template <class A> void Transfer(A& Ar, TWelcome& M) {
     Ar.U32(M.NextId);
     Ar.Name(M.Name);
     Players(Ar, M.Players);
+    if (!ValidPlayerId(M.NextId))
+        Ar.Fail();
 }
 
 template <class A> void Transfer(A& Ar, TRefuse& M) {
@@ -230,7 +240,11 @@ template <class A> void Transfer(A& Ar, TRejoin& M) {
     Ar.Guid(M.Application);
     Ar.Guid(M.Instance);
     Ar.U32(M.NextId);
+    Ar.Key(M.Secret);
+    Ar.Key(M.NextKeyHash);
     Players(Ar, M.Own);
+    if (!ValidPlayerId(M.NextId))
+        Ar.Fail();
 }
 
 template <class A> void Transfer(A&, THostLeaving&) {}

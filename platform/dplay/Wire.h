@@ -6,6 +6,7 @@
 
 #include "platform/com/Com.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,7 +17,7 @@
 
 namespace dplay {
 
-inline constexpr std::uint8_t kWireVersion = 1;
+inline constexpr std::uint8_t kWireVersion = 2;
 inline constexpr std::size_t kMaxMessageSize = 1u << 20;
 inline constexpr std::size_t kMaxNameSize = 255;
 // More players than a session would ever list; bounds what one packet may claim.
@@ -25,10 +26,16 @@ inline constexpr std::size_t kMaxListedPlayers = 1024;
 // The fixed UDP port on which a host answers session queries (README: "Finding sessions").
 inline constexpr std::uint16_t kDefaultQueryPort = 29540;
 
+// A machine's proof of who it is: a random secret it keeps, and that secret's hash, which the
+// host hands to every machine along with the players it owns. Only the owner can later show a
+// secret that hashes to it.
+using TMachineKey = std::array<std::uint8_t, 32>;
+
 class TWireWriter {
 public:
     static constexpr bool Reading = false;
     void U8(std::uint8_t& V) { Bytes.push_back(V); }
+    void Key(TMachineKey& V) { Bytes.insert(Bytes.end(), V.begin(), V.end()); }
     void U16(std::uint16_t& V);
     void U32(std::uint32_t& V);
     void Guid(GUID& V);
@@ -46,6 +53,7 @@ public:
     void U8(std::uint8_t& V);
     void U16(std::uint16_t& V);
     void U32(std::uint32_t& V);
+    void Key(TMachineKey& V);
     void Guid(GUID& V);
     void Name(std::string& V);
     void Blob(std::vector<std::uint8_t>& V);
@@ -126,11 +134,13 @@ enum class TPacketKind : std::uint8_t {
 };
 
 // A player as machines tell each other: its machine is where it can be reached should the
-// host go. MachineIp 0 means "the host's own address" (the receiver knows it).
+// host go, and that machine's key hash is what it must match to claim the player back then.
+// MachineIp 0 means "the host's own address" (the receiver knows it).
 struct TPlayerEntry {
     std::uint32_t Id = 0;
     std::uint32_t MachineIp = 0; // network order
     std::uint16_t MachinePort = 0;
+    TMachineKey KeyHash{};
     std::string ShortName;
     std::string LongName;
 };
@@ -138,6 +148,7 @@ struct TPlayerEntry {
 struct THello {
     GUID Application{};
     GUID Instance{};
+    TMachineKey KeyHash{};
 };
 
 struct TWelcome {
@@ -179,12 +190,16 @@ struct TData {
     std::vector<std::uint8_t> Payload;
 };
 
-// Sent to the new host after the old one went: the machine's own players and the highest
-// identifier it has seen, so no identifier is handed out twice.
+// Sent to the new host after the old one went: the machine's own players, the highest
+// identifier it has seen (so no identifier is handed out twice), the secret behind the key hash
+// the others hold for it, and the hash of a fresh secret for the next change of host (this one
+// is spent once revealed).
 struct TRejoin {
     GUID Application{};
     GUID Instance{};
     std::uint32_t NextId = 0;
+    TMachineKey Secret{};
+    TMachineKey NextKeyHash{};
     std::vector<TPlayerEntry> Own;
 };
 

@@ -12,16 +12,18 @@ const GUID kApp{0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
 const GUID kInstance{0xA, 0xB, 0xC, {9, 9, 9, 9, 9, 9, 9, 9}};
 
 std::vector<TPacket> EveryPacket() {
-    TPlayerEntry p{2, 0x0100007F, 4000, "ショート", std::string(255, 'L')};
-    return {THello{kApp, kInstance},
-            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, "", ""}}},
+    TMachineKey key{};
+    key.fill(0x5A);
+    TPlayerEntry p{2, 0x0100007F, 4000, key, "ショート", std::string(255, 'L')};
+    return {THello{kApp, kInstance, key},
+            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, {}, "", ""}}},
             TRefuse{0x8877014A},
             TCreatePlayer{7, "a", "b"},
             TPlayerCreated{7, 0, 5},
             TPlayerAdded{p},
             TPlayerRemoved{3},
             TData{2, 0, std::vector<std::uint8_t>(49152, 0xAB)},
-            TRejoin{kApp, kInstance, 12, {p}},
+            TRejoin{kApp, kInstance, 12, key, {}, {p}},
             THostLeaving{}};
 }
 
@@ -48,7 +50,7 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
         std::vector<std::uint8_t> Bytes;
     };
     auto withVersion = EncodePacket(THostLeaving{});
-    withVersion[0] = 2;
+    withVersion[0] = kWireVersion - 1;
     auto badId = EncodePacket(TPlayerRemoved{2});
     badId[2] = 1; // identifier 1
     auto badFrom = EncodePacket(TData{2, 0, {}});
@@ -56,7 +58,11 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
     auto hugeBlob = EncodePacket(TData{2, 0, {}});
     hugeBlob[10] = 0x10; // claims 1 MiB + 4 KiB of payload
     hugeBlob[11] = 0x10;
-    auto manyPlayers = EncodePacket(TWelcome{});
+    auto rejoinNextId = EncodePacket(TRejoin{kApp, kInstance, 0x7FFFFFFF, {}, {}, {}});
+    rejoinNextId[2 + 32 + 3] = 0xFF; // the next identifier 0xFFFFFFFF
+    auto welcomeNextId = EncodePacket(TWelcome{kInstance, 0, 4, 2, "", {}});
+    welcomeNextId[2 + 16 + 8] = 1; // the next identifier 1
+    auto manyPlayers = EncodePacket(TWelcome{kInstance, 0, 4, 2, "", {}});
     manyPlayers[manyPlayers.size() - 3] = 0x10; // 4096 players claimed
     const TCase cases[] = {
         {"empty", {}},
@@ -67,6 +73,8 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
         {"sender 0", badFrom},
         {"payload over 1 MiB", hugeBlob},
         {"too many players", manyPlayers},
+        {"next identifier past the last in a rejoin", rejoinNextId},
+        {"next identifier below the first in a welcome", welcomeNextId},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(DecodePacket(c.Bytes)) << c.What;

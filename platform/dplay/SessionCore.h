@@ -1,0 +1,274 @@
+#pragma once
+// Every decision of one machine's part in a session, and nothing else: who may join, who owns
+// which player, where a message goes, who hosts when the host goes, when a connection has
+// waited too long. It owns no socket, thread or clock. It is fed decoded events (a connection
+// came or went, a packet arrived on connection c, the time is now) and answers with actions
+// (send these bytes on c, open or close a connection, show a player, post a message), which
+// TSessionNode carries out on ENet and tests carry out on a simulated network.
+//
+// Topology: a star. The host hands out player identifiers, tells every machine of each arrival
+// and departure and relays messages between machines; it accepts a message only from the
+// machine that owns the sending player. When the host goes, the machine of the remaining player
+// with the lowest identifier takes over and the others reconnect to it, each proving with its
+// machine secret that the players it claims back are its own.
+
+#include "platform/dplay/DPlay.h"
+#include "platform/dplay/QueryLimiter.h"
+#include "platform/dplay/Wire.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace dplay {
+
+using TTime = std::chrono::steady_clock::time_point;
+// A connection as the core names it; 0 is none. The core hands out every identifier, for the
+// connections it opens and for those it accepts.
+using TConnId = std::uint32_t;
+
+struct TAddress {
+    std::uint32_t Ip = 0; // network order
+    std::uint16_t Port = 0;
+    bool operator==(const TAddress&) const = default;
+};
+
+// A message waiting for Receive: an application message, or a system message when SysType is
+// set.
+struct TQueuedMessage {
+    DPID From = 0;
+    DPID To = 0;
+    DWORD SysType = 0;
+    DPID PlayerId = 0;
+    DWORD CurrentPlayers = 0;
+    std::string ShortName;
+    std::string LongName;
+    std::vector<std::uint8_t> Data;
+};
+
+struct TPlayerView {
+    DPID Id = 0;
+    std::string ShortName;
+    std::string LongName;
+    bool Local = false;
+};
+
+struct TCreateConfig {
+    GUID Application{};
+    GUID Instance{};
+    DWORD Flags = 0;
+    DWORD MaxPlayers = 0;
+    std::string Name;
+};
+
+// What the core asks of its shell, in the order it asks.
+struct TSendAction {
+    TConnId Conn = 0;
+    std::vector<std::uint8_t> Bytes;
+    bool Reliable = true;
+};
+struct TConnectAction {
+    TConnId Conn = 0;
+    TAddress To;
+};
+// Immediately: drop it now, and no Disconnected will follow. Otherwise after what is queued for
+// it has gone, and Disconnected follows.
+struct TCloseAction {
+    TConnId Conn = 0;
+    bool Immediately = false;
+};
+struct TShowPlayerAction {
+    TPlayerView Player;
+};
+struct THidePlayerAction {
+    DPID Id = 0;
+};
+struct TPostAction {
+    TQueuedMessage Message;
+};
+struct TJoinDoneAction {
+    HRESULT Result = DP_OK;
+};
+struct TPlayerDoneAction {
+    std::uint32_t Request = 0;
+    HRESULT Result = DP_OK;
+    DPID Id = 0;
+};
+// Open or close the session query socket (a new host opens it, a leaving one closes it).
+struct TQuerySocketAction {
+    bool Open = false;
+};
+using TAction =
+    std::variant<TSendAction, TConnectAction, TCloseAction, TShowPlayerAction, THidePlayerAction,
+                 TPostAction, TJoinDoneAction, TPlayerDoneAction, TQuerySocketAction>;
+
+class TSessionCore {
+public:
+    static constexpr auto kHelloTime = std::chrono::seconds(3);   // to say hello once connected
+    static constexpr auto kIdleTime = std::chrono::seconds(5);    // to own a player once joined
+    static constexpr auto kJoinTime = std::chrono::seconds(5);    // Open(join) gives up then
+    static constexpr auto kRequestTime = std::chrono::seconds(5); // CreatePlayer gives up then
+    static constexpr auto kGraceTime = std::chrono::seconds(4);   // a new host waits for the rest
+    static constexpr auto kTargetTime = std::chrono::seconds(4);  // trying one would-be host
+    static constexpr auto kRetryTime = std::chrono::milliseconds(300);
+    static constexpr auto kLeaveTime = std::chrono::milliseconds(500); // to say goodbye
+    // Connections from one address at once.
+    static constexpr std::size_t kMaxPerAddress = 8;
+    static constexpr std::size_t kMaxHeldBytes = 4u << 20; // sends kept while the host changes
+
+    // Seed: random bytes the machine secrets are drawn from; the shell reads them from the
+    // system, a simulation from its own seed.
+    explicit TSessionCore(const TMachineKey& Seed);
+
+    // Commands of the application.
+    void Create(const TCreateConfig& Config, std::uint16_t OwnPort, TTime Now);
+    void Join(TAddress Host, std::uint16_t OwnPort, const GUID& Application, const GUID& Instance,
+              TTime Now);
+    void CreatePlayer(std::uint32_t Request, std::string ShortName, std::string LongName,
+                      TTime Now);
+    // The caller has checked the size and that From is a local player.
+    void Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
+    void Leave(TTime Now);
+
+    // Events of the network. Accept answers 0 for a connection that must be dropped at once.
+    TConnId Accept(TAddress From, TTime Now);
+    void Connected(TConnId Conn, TTime Now);
+    void Disconnected(TConnId Conn, TTime Now);
+    void Received(TConnId Conn, std::span<const std::uint8_t> Bytes, bool Reliable, TTime Now);
+    void Tick(TTime Now);
+    // The answer to a session query from SourceIp, when one is due.
+    std::optional<TSessionReply> AnswerQuery(const TSessionQuery& Query, std::uint32_t SourceIp,
+                                             TTime Now);
+
+    std::vector<TAction> TakeActions();
+    // After Leave, once the goodbyes are out or their time is up.
+    bool Finished() const { return Done; }
+    bool IsHost() const { return Role == TRole::Host; }
+    std::vector<DPID> PlayerIds() const;
+
+private:
+    enum class TRole { Idle, Host, Joining, Client, Migrating, Lost };
+
+    struct TConn {
+        TAddress Address;
+        bool Incoming = false;
+        bool Up = false;     // connected, and not being closed
+        bool Joined = false; // said hello (or rejoined) and was welcomed
+        TTime Deadline{};    // to say hello, or (joined) to own a player
+        TMachineKey KeyHash{};
+        std::optional<TRejoin> HeldRejoin; // came before this machine knew it was the new host
+    };
+
+    struct TPlayer {
+        DPID Id = 0;
+        std::string ShortName;
+        std::string LongName;
+        bool Local = false;
+        TAddress Machine;
+        TMachineKey KeyHash{};
+        TConnId Owner = 0;     // host only: the connection of its machine (0: this one)
+        bool Confirmed = true; // host only, after taking over: its machine has come back
+    };
+
+    struct TRequest {
+        std::string ShortName;
+        std::string LongName;
+        TTime Deadline{};
+    };
+
+    template <class T> void Act(T&& Action) {
+        Actions.emplace_back(std::in_place_type<std::decay_t<T>>, std::forward<T>(Action));
+    }
+
+    // Sending and the connection table.
+    void SendTo(TConnId Conn, const TPacket& Packet, bool Reliable = true);
+    void SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Bytes, bool Reliable);
+    TConnId Open(TAddress To);
+    void Close(TConnId Conn, bool Immediately);
+    void Refuse(TConnId Conn, HRESULT Code);
+    template <class F> void ForJoined(F&& Do);
+    bool OwnsPlayers(TConnId Conn) const;
+    void Announce(const TPacket& Packet, TConnId Except);
+
+    // Players.
+    TPlayer* FindPlayer(DPID Id);
+    void Learn(DPID Id);
+    DPID AllocateId();
+    bool Joinable() const;
+    void AddPlayer(TPlayer Player, bool Announce);
+    void RemovePlayer(DPID Id);
+    void RemoveMachine(TAddress Machine);
+    void RemoveAllRemote();
+    void PostSystem(DWORD Type);
+    void Deliver(DPID From, DPID To, const std::vector<std::uint8_t>& Data);
+    TPlayerEntry EntryOf(const TPlayer& P) const;
+    TPlayer PlayerOf(const TPlayerEntry& E) const;
+    TWelcome Snapshot() const;
+    void Route(DPID From, DPID To, bool Reliable, const std::vector<std::uint8_t>& Bytes,
+               const std::vector<std::uint8_t>& Payload, TConnId Source);
+    TMachineKey NextSecret();
+
+    // Packets by where they come from.
+    void FromHost(TPacket& Packet, TTime Now);
+    void FromMachine(TConnId Conn, TConn& C, TPacket& Packet, std::span<const std::uint8_t> Bytes,
+                     bool Reliable, TTime Now);
+    void FromCandidate(TConnId Conn, TPacket& Packet, TTime Now);
+    void Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime Now);
+    void AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R);
+    void FinishJoin(HRESULT Result);
+
+    // The host went.
+    void HostLost(TTime Now);
+    void Elect(TTime Now);
+    void ConnectToCandidate(TTime Now);
+    void CandidateFailed(TTime Now);
+    void BecomeHost(TTime Now);
+
+    std::vector<TAction> Actions;
+    std::map<TConnId, TConn> Conns;
+    TConnId NextConn = 1;
+    TMachineKey Seed;
+    std::uint64_t SecretsDrawn = 0;
+    TMachineKey Secret{};
+    TMachineKey Pending{}; // the secret promised in a rejoin, taken once welcomed
+
+    TRole Role = TRole::Idle;
+    bool Leaving = false;
+    bool Done = false;
+    TTime LeaveDeadline{};
+    std::uint16_t OwnPort = 0;
+
+    GUID Application{};
+    GUID Instance{};
+    DWORD Flags = 0;
+    DWORD MaxPlayers = 0;
+    std::string Name;
+    std::vector<TPlayer> Players;
+    DPID NextId = DPID_FIRSTPLAYER;
+
+    // Client side.
+    TConnId HostConn = 0;
+    TAddress HostAddress;
+    std::optional<TTime> JoinDeadline;
+    std::map<std::uint32_t, TRequest> Requests; // by request number, which is also the nonce
+
+    // While the host changes.
+    TConnId CandidateConn = 0;
+    TAddress Target;
+    TTime TargetDeadline{};
+    std::optional<TTime> RetryAt;
+    std::vector<std::pair<bool, std::vector<std::uint8_t>>> Held;
+    std::size_t HeldBytes = 0;
+
+    // Host side.
+    std::optional<TTime> GraceEnd;
+    TQueryLimiter Limiter;
+};
+
+} // namespace dplay

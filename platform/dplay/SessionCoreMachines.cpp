@@ -1,0 +1,299 @@
+// What the core does with the packets of other machines, and how it finds a new host.
+#include "platform/dplay/SessionCore.h"
+
+#include "platform/dplay/Sha256.h"
+
+#include <algorithm>
+
+namespace dplay {
+
+// Packets from the host to this client.
+void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
+    if (auto* w = std::get_if<TWelcome>(&Packet); w && Role == TRole::Joining) {
+        if (!(w->Instance == Instance))
+            return FinishJoin(DPERR_NOSESSIONS);
+        Flags = w->Flags;
+        MaxPlayers = w->MaxPlayers;
+        Name = w->Name;
+        NextId = std::max<DPID>(NextId, w->NextId);
+        Role = TRole::Client;
+        for (const auto& e : w->Players)
+            if (!FindPlayer(e.Id))
+                AddPlayer(PlayerOf(e), false);
+        return FinishJoin(DP_OK);
+    }
+    if (auto* r = std::get_if<TRefuse>(&Packet); r && Role == TRole::Joining)
+        return FinishJoin(r->Code == 0 ? DPERR_NOSESSIONS : static_cast<HRESULT>(r->Code));
+    if (Role != TRole::Client)
+        return;
+    if (auto* c = std::get_if<TPlayerCreated>(&Packet)) {
+        const auto it = Requests.find(c->Nonce);
+        if (it == Requests.end())
+            return;
+        auto request = std::move(it->second);
+        Requests.erase(it);
+        if (c->Code != 0 || FindPlayer(c->Id)) {
+            const HRESULT failure = c->Code ? static_cast<HRESULT>(c->Code) : DPERR_CANTADDPLAYER;
+            Act(TPlayerDoneAction{c->Nonce, failure, 0});
+            return;
+        }
+        TPlayer p;
+        p.Id = c->Id;
+        p.ShortName = std::move(request.ShortName);
+        p.LongName = std::move(request.LongName);
+        p.Local = true;
+        p.KeyHash = Sha256(Secret);
+        AddPlayer(p, false);
+        Act(TPlayerDoneAction{c->Nonce, DP_OK, c->Id});
+    } else if (auto* a = std::get_if<TPlayerAdded>(&Packet)) {
+        if (TPlayer* known = FindPlayer(a->Player.Id)) {
+            if (!known->Local) {
+                const TPlayer fresh = PlayerOf(a->Player);
+                known->Machine = fresh.Machine;
+                known->KeyHash = fresh.KeyHash;
+            }
+            return;
+        }
+        AddPlayer(PlayerOf(a->Player), true);
+    } else if (auto* r = std::get_if<TPlayerRemoved>(&Packet)) {
+        if (const TPlayer* p = FindPlayer(r->Id); p && !p->Local)
+            RemovePlayer(r->Id);
+    } else if (auto* d = std::get_if<TData>(&Packet)) {
+        const TPlayer* from = FindPlayer(d->From);
+        if (from && from->Local)
+            return; // nobody speaks for this machine's players
+        if (d->To != DPID_ALLPLAYERS) {
+            const TPlayer* to = FindPlayer(d->To);
+            if (!to || !to->Local)
+                return;
+        }
+        Deliver(d->From, d->To, d->Payload);
+    } else if (std::holds_alternative<THostLeaving>(Packet)) {
+        HostLost(Now);
+    }
+}
+
+// Packets that reach the host from a machine (or a rejoin held on a would-be host).
+void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
+                               std::span<const std::uint8_t> Bytes, bool Reliable, TTime Now) {
+    if (auto* h = std::get_if<THello>(&Packet)) {
+        if (!C.Joined && !C.HeldRejoin)
+            Welcome(Conn, C, *h, Now);
+        return;
+    }
+    if (auto* r = std::get_if<TRejoin>(&Packet)) {
+        if (C.Joined || C.HeldRejoin || !(r->Application == Application) ||
+            !(r->Instance == Instance))
+            return;
+        if (Role == TRole::Client || Role == TRole::Migrating) {
+            // It noticed the old host's end before this machine did: answer once this machine
+            // has taken over, or refuse when the hold runs out.
+            C.HeldRejoin = std::move(*r);
+            C.Deadline = Now + kGraceTime;
+            return;
+        }
+        if (Role == TRole::Host && GraceEnd)
+            return AcceptRejoin(Conn, C, *r);
+        return Refuse(Conn, DPERR_NOSESSIONS);
+    }
+    if (!C.Joined || Role != TRole::Host)
+        return;
+    if (auto* c = std::get_if<TCreatePlayer>(&Packet)) {
+        const DPID id = Joinable() ? AllocateId() : 0;
+        if (id == 0) {
+            SendTo(Conn,
+                   TPlayerCreated{c->Nonce, static_cast<std::uint32_t>(DPERR_CANTADDPLAYER), 0});
+            return;
+        }
+        TPlayer p;
+        p.Id = id;
+        p.ShortName = c->ShortName;
+        p.LongName = c->LongName;
+        p.Machine = C.Address;
+        p.KeyHash = C.KeyHash;
+        p.Owner = Conn;
+        AddPlayer(p, true);
+        SendTo(Conn, TPlayerCreated{c->Nonce, 0, id});
+        Announce(TPlayerAdded{EntryOf(p)}, Conn);
+    } else if (auto* d = std::get_if<TData>(&Packet)) {
+        const TPlayer* from = FindPlayer(d->From);
+        if (!from || from->Owner != Conn)
+            return; // a machine speaks only for its own players
+        if (d->To != DPID_ALLPLAYERS && !FindPlayer(d->To))
+            return;
+        Route(d->From, d->To, Reliable, {Bytes.begin(), Bytes.end()}, d->Payload, Conn);
+    }
+}
+
+void TSessionCore::Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime Now) {
+    HRESULT refusal = DP_OK;
+    if (Role != TRole::Host || !(Hello.Application == Application) || !(Hello.Instance == Instance))
+        refusal = DPERR_NOSESSIONS;
+    else if (!Joinable())
+        refusal = DPERR_NONEWPLAYERS;
+    if (refusal != DP_OK)
+        return Refuse(Conn, refusal);
+    C.Joined = true;
+    C.KeyHash = Hello.KeyHash;
+    C.Deadline = Now + kIdleTime;
+    SendTo(Conn, Snapshot());
+}
+
+// A machine claims its players back from this new host. It gets those the roster holds for the
+// key it proves, and nothing else: no new players, nobody else's.
+void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
+    C.HeldRejoin.reset();
+    const TMachineKey proven = Sha256(R.Secret);
+    std::vector<TPlayer*> claimed;
+    for (const auto& e : R.Own) {
+        TPlayer* known = FindPlayer(e.Id);
+        if (known && !known->Local && !known->Confirmed && !known->Owner &&
+            known->KeyHash == proven &&
+            std::find(claimed.begin(), claimed.end(), known) == claimed.end())
+            claimed.push_back(known);
+    }
+    if (claimed.empty())
+        return Refuse(Conn, DPERR_NOSESSIONS);
+    C.Joined = true;
+    C.KeyHash = R.NextKeyHash;
+    NextId = std::max<DPID>(NextId, R.NextId);
+    for (TPlayer* p : claimed) {
+        p->Owner = Conn;
+        p->Confirmed = true;
+        p->Machine = C.Address;
+        p->KeyHash = R.NextKeyHash;
+    }
+    SendTo(Conn, Snapshot());
+    for (const auto& p : Players)
+        if (p.Owner == Conn)
+            Announce(TPlayerAdded{EntryOf(p)}, Conn);
+}
+
+// Packets from the machine this one hopes is the new host.
+void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
+    if (Role != TRole::Migrating)
+        return;
+    if (auto* w = std::get_if<TWelcome>(&Packet)) {
+        if (!(w->Instance == Instance))
+            return;
+        CandidateConn = 0;
+        HostConn = Conn;
+        HostAddress = Target;
+        Role = TRole::Client;
+        RetryAt.reset();
+        Secret = Pending; // the old one was shown to this host
+        for (auto& p : Players)
+            if (p.Local)
+                p.KeyHash = Sha256(Secret);
+        NextId = std::max<DPID>(NextId, w->NextId);
+        std::vector<DPID> gone;
+        for (const auto& p : Players)
+            if (!p.Local && std::none_of(w->Players.begin(), w->Players.end(),
+                                         [&](const TPlayerEntry& e) { return e.Id == p.Id; }))
+                gone.push_back(p.Id);
+        for (const DPID id : gone)
+            RemovePlayer(id);
+        for (const auto& e : w->Players) {
+            TPlayer* known = FindPlayer(e.Id);
+            const TPlayer fresh = PlayerOf(e);
+            if (!known) {
+                AddPlayer(fresh, true);
+            } else if (!known->Local) {
+                known->Machine = fresh.Machine;
+                known->KeyHash = fresh.KeyHash;
+            }
+        }
+        for (auto& h : Held)
+            SendBytes(HostConn, h.second, h.first);
+        Held.clear();
+        HeldBytes = 0;
+    } else if (std::holds_alternative<TRefuse>(Packet)) {
+        // Not host (yet): the candidate may not have noticed the old host's end.
+        Close(Conn, true);
+        CandidateConn = 0;
+        CandidateFailed(Now);
+    }
+}
+
+// The host went.
+
+void TSessionCore::HostLost(TTime Now) {
+    if (Leaving || Role != TRole::Client)
+        return;
+    if (HostConn)
+        Close(HostConn, true);
+    HostConn = 0;
+    RemoveMachine(HostAddress);
+    for (const auto& r : Requests)
+        Act(TPlayerDoneAction{r.first, DPERR_NOCONNECTION, 0});
+    Requests.clear();
+    if (!(Flags & DPSESSION_MIGRATEHOST)) {
+        RemoveAllRemote();
+        Role = TRole::Lost;
+        PostSystem(DPSYS_SESSIONLOST);
+        return;
+    }
+    Elect(Now);
+}
+
+// The player with the lowest identifier hosts: every machine reaches the same answer from the
+// same roster without a word.
+void TSessionCore::Elect(TTime Now) {
+    const TPlayer* lowest = nullptr;
+    for (const auto& p : Players)
+        if (!lowest || p.Id < lowest->Id)
+            lowest = &p;
+    if (!lowest) {
+        Role = TRole::Lost;
+        PostSystem(DPSYS_SESSIONLOST);
+        return;
+    }
+    if (lowest->Local)
+        return BecomeHost(Now);
+    Role = TRole::Migrating;
+    Target = lowest->Machine;
+    TargetDeadline = Now + kTargetTime;
+    ConnectToCandidate(Now);
+}
+
+void TSessionCore::ConnectToCandidate(TTime) {
+    RetryAt.reset();
+    CandidateConn = Open(Target);
+}
+
+void TSessionCore::CandidateFailed(TTime Now) {
+    if (Role != TRole::Migrating)
+        return;
+    if (Now < TargetDeadline) {
+        RetryAt = Now + kRetryTime;
+        return;
+    }
+    RemoveMachine(Target);
+    Elect(Now);
+}
+
+void TSessionCore::BecomeHost(TTime Now) {
+    Role = TRole::Host;
+    HostConn = 0;
+    for (auto& p : Players) {
+        Learn(p.Id);
+        if (!p.Local) {
+            p.Owner = 0;
+            p.Confirmed = false;
+        }
+    }
+    GraceEnd = Now + kGraceTime;
+    Act(TQuerySocketAction{true});
+    PostSystem(DPSYS_HOST);
+    std::vector<TConnId> holding;
+    for (const auto& [id, c] : Conns)
+        if (c.Up && c.HeldRejoin)
+            holding.push_back(id);
+    for (const TConnId id : holding) {
+        TConn& c = Conns[id];
+        const TRejoin r = *c.HeldRejoin;
+        AcceptRejoin(id, c, r);
+    }
+}
+
+} // namespace dplay
