@@ -1,0 +1,162 @@
+// Machines that do not play by the rules, at the protocol core: rejoins from nowhere, claims on
+// other machines' players while the host changes, idle connections from one address. Each
+// gets nowhere, and the honest machines carry on.
+#include "tests/platform/SessionSim.h"
+
+#include <arpa/inet.h>
+
+#include <gtest/gtest.h>
+
+using namespace sessionsim;
+using namespace std::chrono_literals;
+
+namespace {
+
+const GUID kApp{0x5EA5, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
+const GUID kInstance{0x1A57, 0xB, 0xC, {1, 1, 2, 3, 5, 8, 13, 21}};
+
+TAddress Stranger(std::uint32_t N) {
+    return {htonl(0x0A000000 + N), 7000};
+}
+
+bool Joined(TSim& Sim, int Machine, int Host) {
+    Sim.Join(Machine, Host);
+    Sim.RunUntil([&] { return Sim.At(Machine).JoinResult.has_value(); }, 7s);
+    if (Sim.At(Machine).JoinResult != DP_OK)
+        return false;
+    const auto request = Sim.CreatePlayer(Machine, "p");
+    Sim.RunUntil([&] { return Sim.At(Machine).Players.count(request); }, 7s);
+    return Sim.At(Machine).Players.count(request) &&
+           Sim.At(Machine).Players[request].first == DP_OK;
+}
+
+dplay::TRejoin Claim(std::vector<DPID> Ids, std::uint32_t NextId = 2) {
+    dplay::TRejoin r{kApp, kInstance, NextId, {}, {}, {}};
+    r.Secret.fill(0x66);
+    for (const DPID id : Ids)
+        r.Own.push_back({id, 0, 7000, {}, "intruder", "intruder"});
+    return r;
+}
+
+bool Refused(const TSim::TRaw& Raw) {
+    return Raw.Closed || (!Raw.Got.empty() && std::holds_alternative<dplay::TRefuse>(Raw.Got[0]));
+}
+
+} // namespace
+
+TEST(SessionCoreHostile, RejoinsFromFreshConnectionsAddNoPlayerToAFullOrClosedSession) {
+    const struct {
+        const char* What;
+        DWORD MaxPlayers;
+        DWORD Flags;
+        int Claims;
+    } cases[] = {
+        {"full at two", 2, DPSESSION_MIGRATEHOST, 100},
+        {"new players disabled", 4, DPSESSION_MIGRATEHOST | DPSESSION_NEWPLAYERSDISABLED, 20},
+        {"unlimited", 0, DPSESSION_MIGRATEHOST, 1000},
+    };
+    for (const auto& c : cases) {
+        TSim sim(7, {});
+        sim.Add();
+        sim.Add();
+        sim.Create(0, c.MaxPlayers, DPSESSION_MIGRATEHOST);
+        sim.CreatePlayer(0, "host");
+        ASSERT_TRUE(Joined(sim, 1, 0)) << c.What;
+        std::vector<TSim::TRaw*> raws;
+        for (int i = 0; i < 20; ++i) {
+            auto& raw = sim.RawConnect(0, Stranger(static_cast<std::uint32_t>(i)));
+            std::vector<DPID> ids;
+            for (int k = 0; k < c.Claims; ++k)
+                ids.push_back(static_cast<DPID>(100 + i * 2000 + k));
+            sim.RawSend(raw, dplay::EncodePacket(Claim(ids)));
+            raws.push_back(&raw);
+        }
+        sim.Run(1s);
+        EXPECT_EQ(sim.At(0).Shown.size(), 2u) << c.What;
+        EXPECT_EQ(sim.At(1).Shown.size(), 2u) << c.What;
+        for (auto* raw : raws)
+            EXPECT_TRUE(Refused(*raw)) << c.What;
+    }
+}
+
+TEST(SessionCoreHostile, AClaimPlantedOnTheNextHostCannotTakeAnotherMachinesPlayer) {
+    TSim sim(11, {});
+    for (int i = 0; i < 3; ++i)
+        sim.Add();
+    sim.Create(0);
+    sim.CreatePlayer(0, "host");
+    ASSERT_TRUE(Joined(sim, 1, 0));
+    ASSERT_TRUE(Joined(sim, 2, 0));
+    const DPID victim = sim.At(2).Own().front();
+    // Before the host goes, a stranger asks machine 1 (the next host) for machine 2's player,
+    // and also tries the lowest next identifier trick.
+    auto& thief = sim.RawConnect(1, Stranger(1));
+    sim.RawSend(thief, dplay::EncodePacket(Claim({victim}, 0x7FFFFFFF)));
+    sim.Run(100ms);
+    sim.Vanish(0);
+    sim.Run(8s);
+    ASSERT_TRUE(sim.At(1).Core->IsHost()) << sim.Describe();
+    EXPECT_TRUE(Refused(thief));
+    // The stranger speaks as the victim: nobody hears it. The victim still speaks for itself.
+    sim.RawSend(thief, dplay::EncodePacket(dplay::TData{victim, DPID_ALLPLAYERS, {'F'}}));
+    sim.Send(2, victim, DPID_ALLPLAYERS, true, {'R'});
+    sim.Run(1s);
+    std::vector<std::vector<std::uint8_t>> heard;
+    for (const auto& s : sim.At(1).Seen)
+        if (s.SysType == 0)
+            heard.push_back(s.Data);
+    EXPECT_EQ(heard, (std::vector<std::vector<std::uint8_t>>{{'R'}}));
+    EXPECT_EQ(sim.At(1).Shown.size(), 2u) << sim.Describe();
+    EXPECT_EQ(sim.At(2).Shown.size(), 2u) << sim.Describe();
+    // Identifiers handed out after the change stay valid.
+    sim.Add();
+    ASSERT_TRUE(Joined(sim, 3, 1));
+    for (const auto& p : sim.At(3).Shown)
+        EXPECT_TRUE(dplay::ValidPlayerId(p.Id)) << p.Id;
+}
+
+TEST(SessionCoreHostile, SeventyIdleConnectionsFromOneAddressNeitherBlockJoinsNorStay) {
+    TSim sim(3, {});
+    sim.Add();
+    sim.Add();
+    sim.Create(0);
+    sim.CreatePlayer(0, "host");
+    const TAddress flooder = Stranger(9);
+    std::vector<TSim::TRaw*> raws;
+    int accepted = 0;
+    for (int i = 0; i < 70; ++i) {
+        auto& raw = sim.RawConnect(0, {flooder.Ip, static_cast<std::uint16_t>(8000 + i)});
+        if (raw.Conn) {
+            ++accepted;
+            sim.RawSend(raw, dplay::EncodePacket(dplay::THello{kApp, kInstance, {}}));
+        }
+        raws.push_back(&raw);
+    }
+    EXPECT_EQ(accepted, static_cast<int>(dplay::TSessionCore::kMaxPerAddress));
+    EXPECT_TRUE(Joined(sim, 1, 0));
+    sim.Run(dplay::TSessionCore::kIdleTime + 1s);
+    for (auto* raw : raws)
+        EXPECT_TRUE(raw->Closed);
+    // Gone, they make room for the same address again.
+    EXPECT_NE(sim.RawConnect(0, {flooder.Ip, 9000}).Conn, 0u);
+    EXPECT_EQ(sim.At(0).Shown.size(), 2u);
+}
+
+TEST(SessionCoreHostile, AMachineThatNeverSaysHelloIsClosedAndEmptyMessagesAreHarmless) {
+    TSim sim(5, {});
+    sim.Add();
+    sim.Add();
+    sim.Create(0);
+    sim.CreatePlayer(0, "host");
+    ASSERT_TRUE(Joined(sim, 1, 0));
+    auto& mute = sim.RawConnect(0, Stranger(2));
+    sim.Send(1, sim.At(1).Own().front(), DPID_ALLPLAYERS, true, {});
+    sim.Send(1, sim.At(1).Own().front(), DPID_ALLPLAYERS, true, {'x'});
+    sim.Run(dplay::TSessionCore::kHelloTime + 1s);
+    EXPECT_TRUE(mute.Closed);
+    std::vector<std::vector<std::uint8_t>> heard;
+    for (const auto& s : sim.At(0).Seen)
+        if (s.SysType == 0)
+            heard.push_back(s.Data);
+    EXPECT_EQ(heard, (std::vector<std::vector<std::uint8_t>>{{}, {'x'}}));
+}

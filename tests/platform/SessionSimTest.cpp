@@ -1,0 +1,309 @@
+// Sessions of several machines on a simulated network, a few hundred seeds a scenario: joins,
+// leaves, a host lost at each step of a join, two machines lost at once, a change of host with
+// four players and a cut that heals. After every run the machines must agree on who is in the
+// session, the host must be the machine of the lowest identifier, and every message must come
+// from the machine that sent it, once and in order.
+#include "tests/platform/SessionSim.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+using namespace sessionsim;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kSeeds = 100;
+
+// The game's traffic: every machine tells all the others, guaranteed, and also plainly.
+// Payload: sender machine, 1 for guaranteed, then a running number.
+struct TTraffic {
+    std::map<int, std::uint32_t> Next;
+    void Round(TSim& Sim) {
+        for (std::size_t i = 0; i < Sim.Count(); ++i) {
+            TMachine& m = Sim.At(static_cast<int>(i));
+            if (!m.Alive || m.Own().empty())
+                continue;
+            for (const bool guaranteed : {true, false}) {
+                const std::uint32_t n = Next[m.Index]++;
+                Sim.Send(m.Index, m.Own().front(), DPID_ALLPLAYERS, guaranteed,
+                         {static_cast<std::uint8_t>(m.Index), guaranteed, std::uint8_t(n),
+                          std::uint8_t(n >> 8), std::uint8_t(n >> 16)});
+            }
+        }
+    }
+    void For(TSim& Sim, TMs Span) {
+        for (TMs t{0}; t < Span; t += 250ms) {
+            Round(Sim);
+            Sim.Run(250ms);
+        }
+    }
+};
+
+bool Joined(TSim& Sim, int Machine, int Host) {
+    Sim.Join(Machine, Host);
+    if (!Sim.RunUntil([&] { return Sim.At(Machine).JoinResult.has_value(); }, 7s) ||
+        *Sim.At(Machine).JoinResult != DP_OK)
+        return false;
+    const auto request = Sim.CreatePlayer(Machine, "p" + std::to_string(Machine));
+    return Sim.RunUntil([&] { return Sim.At(Machine).Players.count(request); }, 7s) &&
+           Sim.At(Machine).Players[request].first == DP_OK;
+}
+
+void Host(TSim& Sim, int Machine) {
+    Sim.Create(Machine, 8);
+    Sim.CreatePlayer(Machine, "host");
+    Sim.Run(10ms);
+}
+
+// Every machine in the run: who owned which identifier.
+std::map<DPID, int> Owners(TSim& Sim) {
+    std::map<DPID, int> owners;
+    for (std::size_t i = 0; i < Sim.Count(); ++i)
+        for (const auto& [request, result] : Sim.At(static_cast<int>(i)).Players)
+            if (result.first == DP_OK)
+                owners[result.second] = static_cast<int>(i);
+    return owners;
+}
+
+// Messages: each from its true sender, never back to it, guaranteed ones once and in order.
+testing::AssertionResult HonestMessages(TSim& Sim) {
+    if (Sim.Echoes() > 0)
+        return testing::AssertionFailure() << Sim.Echoes() << " messages relayed to their sender";
+    const auto owners = Owners(Sim);
+    for (std::size_t i = 0; i < Sim.Count(); ++i) {
+        std::map<int, long> last;
+        for (const auto& s : Sim.At(static_cast<int>(i)).Seen) {
+            if (s.SysType != 0)
+                continue;
+            if (s.Data.size() != 5)
+                return testing::AssertionFailure() << "machine " << i << " got a foreign message";
+            const int sender = s.Data[0];
+            const auto owner = owners.find(s.From);
+            if (owner == owners.end() || owner->second != sender)
+                return testing::AssertionFailure() << "machine " << i << " got machine " << sender
+                                                   << "'s message as player " << s.From;
+            if (sender == static_cast<int>(i))
+                return testing::AssertionFailure() << "machine " << i << " got its own message";
+            if (s.Data[1]) {
+                const long n = s.Data[2] | (s.Data[3] << 8) | (s.Data[4] << 16);
+                if (last.count(sender) && n <= last[sender])
+                    return testing::AssertionFailure()
+                           << "machine " << i << " got " << n << " from " << sender << " after "
+                           << last[sender];
+                last[sender] = n;
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+// The machines that still play agree, in groups that can reach each other: the same players,
+// each owned by one of them, and one host, the machine of the lowest identifier.
+testing::AssertionResult Agreement(TSim& Sim) {
+    std::map<std::vector<DPID>, std::vector<int>> groups;
+    for (std::size_t i = 0; i < Sim.Count(); ++i) {
+        const TMachine& m = Sim.At(static_cast<int>(i));
+        if (!m.Alive || m.Left || m.Own().empty())
+            continue;
+        std::vector<DPID> ids;
+        for (const auto& p : m.Shown) {
+            if (!dplay::ValidPlayerId(p.Id))
+                return testing::AssertionFailure() << "identifier " << p.Id;
+            ids.push_back(p.Id);
+        }
+        std::sort(ids.begin(), ids.end());
+        if (std::adjacent_find(ids.begin(), ids.end()) != ids.end())
+            return testing::AssertionFailure() << "machine " << i << " lists a player twice";
+        groups[ids].push_back(static_cast<int>(i));
+    }
+    std::set<DPID> claimed;
+    for (const auto& [ids, members] : groups) {
+        int hosts = 0;
+        for (const int i : members) {
+            if (Sim.At(i).Core->IsHost()) {
+                ++hosts;
+                if (Sim.At(i).Own().front() != ids.front())
+                    return testing::AssertionFailure() << "machine " << i << " hosts without "
+                                                       << "the lowest identifier";
+            }
+            for (const DPID own : Sim.At(i).Own())
+                if (!std::binary_search(ids.begin(), ids.end(), own))
+                    return testing::AssertionFailure() << "machine " << i << " lost its player";
+        }
+        std::size_t owned = 0;
+        for (const int i : members)
+            owned += Sim.At(i).Own().size();
+        if (hosts != 1 || owned != ids.size())
+            return testing::AssertionFailure()
+                   << members.size() << " machines, " << hosts << " hosts, " << owned << " of "
+                   << ids.size() << " players owned";
+        for (const DPID id : ids)
+            if (!claimed.insert(id).second && groups.size() == 1)
+                return testing::AssertionFailure() << "player " << id << " in two groups";
+    }
+    return testing::AssertionSuccess();
+}
+
+// Departures heard by machine M of players whose machines never left.
+int FalseDepartures(TSim& Sim, const std::set<int>& Left) {
+    const auto owners = Owners(Sim);
+    int wrong = 0;
+    for (std::size_t i = 0; i < Sim.Count(); ++i)
+        for (const auto& s : Sim.At(static_cast<int>(i)).Seen)
+            if (s.SysType == DPSYS_DESTROYPLAYERORGROUP && owners.count(s.PlayerId) &&
+                !Left.count(owners.at(s.PlayerId)))
+                ++wrong;
+    return wrong;
+}
+
+#define EXPECT_RUN(Seed, Sim, Check) EXPECT_TRUE(Check) << "seed " << Seed << '\n' << Sim.Describe()
+
+} // namespace
+
+TEST(SessionSim, JoinsAndLeavesUnderLossDuplicationAndReorderingAgree) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05});
+        for (int i = 0; i < 5; ++i)
+            sim.Add();
+        Host(sim, 0);
+        for (int i = 1; i < 4; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 10s);
+        sim.Leave(2);
+        traffic.For(sim, 3s);
+        ASSERT_TRUE(Joined(sim, 4, 0)) << "seed " << seed;
+        traffic.For(sim, 3s);
+        sim.Run(3s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_EQ(FalseDepartures(sim, {2}), 0) << "seed " << seed;
+        for (const int i : {0, 1, 3})
+            EXPECT_EQ(std::count_if(
+                          sim.At(i).Seen.begin(), sim.At(i).Seen.end(),
+                          [](const TSeen& s) { return s.SysType == DPSYS_DESTROYPLAYERORGROUP; }),
+                      1)
+                << "seed " << seed << ", machine " << i;
+    }
+}
+
+TEST(SessionSim, AHostLostAtAnyStepOfAJoinLeavesNoMachineHangingOrInTwoMinds) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.05});
+        for (int i = 0; i < 3; ++i)
+            sim.Add();
+        Host(sim, 0);
+        ASSERT_TRUE(Joined(sim, 1, 0)) << "seed " << seed;
+        sim.Join(2, 0);
+        // Steps of a join are a few milliseconds apart: sweep the host's end across them.
+        sim.Run(TMs(seed % 45));
+        if (seed % 2)
+            sim.Vanish(0);
+        else
+            sim.Leave(0);
+        std::optional<std::uint32_t> request;
+        sim.RunUntil([&] { return sim.At(2).JoinResult.has_value(); }, 7s);
+        ASSERT_TRUE(sim.At(2).JoinResult) << "seed " << seed << ": the join hangs";
+        if (*sim.At(2).JoinResult == DP_OK)
+            request = sim.CreatePlayer(2, "late");
+        sim.Run(15s);
+        if (request) {
+            EXPECT_TRUE(sim.At(2).Players.count(*request)) << "seed " << seed;
+        }
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_TRUE(sim.At(1).Core->IsHost() || !sim.At(1).Shown.empty()) << "seed " << seed;
+    }
+}
+
+TEST(SessionSim, TwoMachinesLostAtOnceLeaveTheRestWithTheNextLowestAsHost) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.05, .Duplicate = 0.02});
+        for (int i = 0; i < 5; ++i)
+            sim.Add();
+        Host(sim, 0);
+        for (int i = 1; i < 5; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 2s);
+        sim.Vanish(0);
+        sim.Vanish(1);
+        traffic.For(sim, 15s);
+        EXPECT_TRUE(sim.At(2).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_EQ(sim.At(3).Shown.size(), 3u) << "seed " << seed;
+    }
+}
+
+TEST(SessionSim, FourPlayersLoseTheirHostWithinThreeSecondsAndCarryOnUnderTheLowest) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05});
+        for (int i = 0; i < 5; ++i)
+            sim.Add();
+        Host(sim, 0);
+        for (int i = 1; i < 4; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, TMs(1000 + seed * 37 % 1000));
+        const DPID hostPlayer = sim.At(0).Own().front();
+        sim.Vanish(0);
+        const bool dropped = sim.RunUntil(
+            [&] {
+                for (int i = 1; i < 4; ++i)
+                    for (const auto& p : sim.At(i).Shown)
+                        if (p.Id == hostPlayer)
+                            return false;
+                return true;
+            },
+            3s);
+        EXPECT_TRUE(dropped) << "seed " << seed;
+        sim.Run(6s);
+        EXPECT_TRUE(sim.At(1).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
+        const std::size_t before[] = {0, sim.At(1).Seen.size(), sim.At(2).Seen.size(),
+                                      sim.At(3).Seen.size()};
+        traffic.For(sim, 2s);
+        sim.Run(1s);
+        for (int i = 1; i < 4; ++i) // 8 rounds from each of the two others, guaranteed
+            EXPECT_GE(std::count_if(sim.At(i).Seen.begin() + static_cast<long>(before[i]),
+                                    sim.At(i).Seen.end(),
+                                    [](const TSeen& s) { return s.SysType == 0 && s.Data[1]; }),
+                      16)
+                << "seed " << seed << ", machine " << i;
+        EXPECT_TRUE(Joined(sim, 4, 1)) << "seed " << seed;
+        sim.Run(2s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_EQ(sim.At(4).Shown.size(), 4u) << "seed " << seed;
+    }
+}
+
+TEST(SessionSim, ACutThatHealsLeavesEachSideWholeAndOpenToNewcomers) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.05});
+        for (int i = 0; i < 6; ++i)
+            sim.Add();
+        Host(sim, 0);
+        for (int i = 1; i < 4; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 1s);
+        sim.Cut({2, 3});
+        // Short cuts are ridden out; long ones split the session.
+        traffic.For(sim, TMs(seed % 3 == 0 ? 1000 : 8000));
+        sim.Heal();
+        traffic.For(sim, 8s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+        if (seed % 3 == 0) {
+            EXPECT_EQ(sim.At(3).Shown.size(), 4u) << "seed " << seed << '\n' << sim.Describe();
+        }
+        EXPECT_TRUE(Joined(sim, 4, 0)) << "seed " << seed;
+        const int otherHost = sim.At(2).Core->IsHost() ? 2 : 0;
+        EXPECT_TRUE(Joined(sim, 5, otherHost)) << "seed " << seed;
+        sim.Run(2s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+    }
+}
