@@ -28,6 +28,10 @@ unsigned NumberFromEnvironment(const char* Name, unsigned Limit) {
     return end != text ? static_cast<unsigned>(std::min<unsigned long>(value, Limit)) : 0;
 }
 
+// A held datagram on its way back: the magic, the true sender's address and port, the bytes.
+constexpr std::uint8_t kWrapMagic[8] = {'M', 'V', 'H', 'E', 'L', 'D', 0, 1};
+constexpr std::size_t kWrapSize = sizeof kWrapMagic + 4 + 2;
+
 } // namespace
 
 TLinkFaultPlan TLinkFaultPlan::FromEnvironment() {
@@ -63,33 +67,47 @@ int TLinkFaults::Intercept(ENetHost* Host, ENetEvent*) {
     }
     if (!self)
         return 0;
-    const auto now = std::chrono::steady_clock::now();
+    const std::size_t n = Host->receivedDataLength;
+    std::uint8_t* data = Host->receivedData;
+    if (n >= kWrapSize && std::memcmp(data, kWrapMagic, sizeof kWrapMagic) == 0 &&
+        Host->receivedAddress.port == self->OwnPort) {
+        // A datagram held back earlier, back from this host itself: its true sender again.
+        std::memcpy(&Host->receivedAddress.host, data + sizeof kWrapMagic, 4);
+        std::memcpy(&Host->receivedAddress.port, data + sizeof kWrapMagic + 4, 2);
+        std::memmove(data, data + kWrapSize, n - kWrapSize);
+        Host->receivedDataLength = n - kWrapSize;
+        return 0;
+    }
     std::uniform_int_distribution<unsigned> percent(0, 99);
-    const bool lose = percent(self->Random) < self->Plan.LossPercent;
-    const bool hold = !lose && self->Plan.Delay.count() > 0 && percent(self->Random) < 10;
-    std::vector<std::uint8_t> arrived;
-    if (hold || (!lose && !self->Held.empty() && self->Held.front().Due <= now))
-        arrived.assign(Host->receivedData, Host->receivedData + Host->receivedDataLength);
-    if (hold)
-        self->Held.push_back({now + self->Plan.Delay, Host->receivedAddress.host,
-                              Host->receivedAddress.port, arrived});
-    if (lose)
+    if (percent(self->Random) < self->Plan.LossPercent)
         return 1;
-    if (self->Held.empty() || self->Held.front().Due > now)
-        return hold ? 1 : 0;
-    // A held datagram is due: it takes the place of this one, which waits its turn behind it
-    // (unless it is the one just held back).
-    THeld due = std::move(self->Held.front());
-    self->Held.pop_front();
-    if (!hold)
-        self->Held.push_front(
-            {now, Host->receivedAddress.host, Host->receivedAddress.port, std::move(arrived)});
-    std::memcpy(Host->packetData[0], due.Bytes.data(), due.Bytes.size());
-    Host->receivedData = Host->packetData[0];
-    Host->receivedDataLength = due.Bytes.size();
-    Host->receivedAddress.host = due.Ip;
-    Host->receivedAddress.port = due.Port;
+    if (self->Plan.Delay.count() > 0 && percent(self->Random) < 10) {
+        self->Held.push_back({std::chrono::steady_clock::now() + self->Plan.Delay,
+                              Host->receivedAddress.host, Host->receivedAddress.port,
+                              std::vector<std::uint8_t>(data, data + n)});
+        return 1;
+    }
     return 0;
+}
+
+void TLinkFaults::Flush(ENetHost* Host) {
+    const auto now = std::chrono::steady_clock::now();
+    ENetAddress self{};
+    enet_socket_get_address(Host->socket, &self);
+    OwnPort = self.port;
+    if (self.host == ENET_HOST_ANY)
+        enet_address_set_host_ip(&self, "127.0.0.1");
+    while (!Held.empty() && Held.front().Due <= now) {
+        const THeld& h = Held.front();
+        std::vector<std::uint8_t> wrapped(kWrapSize + h.Bytes.size());
+        std::memcpy(wrapped.data(), kWrapMagic, sizeof kWrapMagic);
+        std::memcpy(wrapped.data() + sizeof kWrapMagic, &h.Ip, 4);
+        std::memcpy(wrapped.data() + sizeof kWrapMagic + 4, &h.Port, 2);
+        std::memcpy(wrapped.data() + kWrapSize, h.Bytes.data(), h.Bytes.size());
+        ENetBuffer buffer{wrapped.data(), wrapped.size()};
+        enet_socket_send(Host->socket, &self, &buffer, 1);
+        Held.pop_front();
+    }
 }
 
 } // namespace dplay

@@ -3,8 +3,8 @@
 // that two game processes can be tried over a poor network where the kernel's traffic shaper is
 // not to be had. Off unless the environment asks for it:
 //   MAREVO_DPLAY_LOSS   percent of incoming datagrams dropped (0-100)
-//   MAREVO_DPLAY_DELAY  milliseconds by which one datagram in ten is held back (it is released
-//                       in place of the first datagram to arrive after that time)
+//   MAREVO_DPLAY_DELAY  milliseconds by which one datagram in ten is held back (then the host
+//                       sends it to itself, wrapped with its true sender, and takes it in)
 
 #include <chrono>
 #include <cstdint>
@@ -32,6 +32,8 @@ public:
     TLinkFaults& operator=(const TLinkFaults&) = delete;
     // Installs itself as the host's intercept; the host must not outlive this object.
     void Install(_ENetHost* Host);
+    // Lets go of the held datagrams that are due (the node calls it on every turn).
+    void Flush(_ENetHost* Host);
 
 private:
     static int Intercept(_ENetHost* Host, _ENetEvent* Event);
@@ -44,6 +46,7 @@ private:
     TLinkFaultPlan Plan;
     std::mt19937 Random;
     std::deque<THeld> Held;
+    std::uint16_t OwnPort = 0;
 };
 
 } // namespace dplay

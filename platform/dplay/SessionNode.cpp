@@ -123,6 +123,7 @@ struct TSessionNode::TState {
     TConnectionData Connection;
     TSessionCore Core;
     TLinkFaults Faults;
+    bool FaultsOn = false;
     ENetHost* Host = nullptr;
     std::uint16_t OwnPort = 0;
     int QueryFd = -1;
@@ -156,8 +157,11 @@ struct TSessionNode::TState {
         Host->maximumPacketSize = kMaxMessageSize + 64;
         Host->maximumWaitingData = kMaxWaitingData;
         Host->duplicatePeers = TSessionCore::kMaxPerAddress;
-        if (TLinkFaultPlan::FromEnvironment().Active())
+        FaultsOn = TLinkFaultPlan::FromEnvironment().Active();
+        if (FaultsOn) {
             Faults.Install(Host);
+            Faults.Flush(Host); // learns the port it sends held datagrams back to
+        }
         ENetAddress bound{};
         if (enet_socket_get_address(Host->socket, &bound) == 0)
             OwnPort = bound.port;
@@ -553,6 +557,8 @@ void TSessionNode::Run() {
             s.AnswerQueries();
         s.Service();
         s.Tick();
+        if (s.Host && s.FaultsOn)
+            s.Faults.Flush(s.Host);
         if (s.Host)
             enet_host_flush(s.Host);
     }

@@ -154,4 +154,43 @@ TEST(GameSession, TwoPlayersSailChatAndPart) {
     EXPECT_TRUE(anna.Process.WaitPrefix("FAIL", 0ms).empty());
 }
 
+// Both players' session layers lose one datagram in ten and hold one in ten back by 40 ms.
+// Guaranteed traffic goes through anyway, and nobody is taken for gone.
+TEST(GameSession, OverALossyLinkStatesTexturesAndChatArriveAndNobodyIsTakenForGone) {
+    const std::uint16_t port = dplaytest::FreeUdpPort();
+    setenv("MAREVO_DPLAY_LOSS", "10", 1);
+    setenv("MAREVO_DPLAY_DELAY", "40", 1);
+    TPlayer anna("anna-lossy", port, 0);
+    TPlayer ben("ben-lossy", port, 0x33);
+    unsetenv("MAREVO_DPLAY_LOSS");
+    unsetenv("MAREVO_DPLAY_DELAY");
+    ASSERT_GT(anna.Connect("HOST anna"), 1);
+    ASSERT_GT(ben.Connect("JOIN ben"), 1);
+    ben.Process.Command("PLACE 300 -200");
+    EXPECT_FALSE(anna.Process
+                     .WaitLine(
+                         [](const std::string& l) {
+                             if (l.rfind("YACHT 2 1 ", 0) != 0)
+                                 return false;
+                             const TSeen s = ParseYacht(l);
+                             return std::hypot(s.X - 300.0f, s.Z + 200.0f) < 60.0f;
+                         },
+                         10s)
+                     .empty());
+    EXPECT_TRUE(anna.WaitTexture(ReadFile(ben.Folder / "HALTEX.BMP"), 10s));
+    EXPECT_TRUE(ben.WaitTexture(ReadFile(anna.Folder / "HALTEX.BMP"), 10s));
+    for (int i = 0; i < 5; ++i) {
+        const std::string n = std::to_string(i);
+        ben.Process.Command("CHAT 追い風" + n);
+        anna.Process.Command("CHAT 向かい風" + n);
+        EXPECT_TRUE(anna.WaitChat("ben:\t追い風" + n, 10s));
+        EXPECT_TRUE(ben.WaitChat("anna:\t向かい風" + n, 10s));
+        std::this_thread::sleep_for(1s);
+    }
+    EXPECT_TRUE(anna.Process.WaitPrefix("CHAT benさんが、逃げました", 0ms).empty());
+    EXPECT_TRUE(ben.Process.WaitPrefix("CHAT annaさんが、逃げました", 0ms).empty());
+    ben.Process.Command("QUIT");
+    EXPECT_EQ(ben.Process.WaitExit(10s), 0);
+}
+
 } // namespace

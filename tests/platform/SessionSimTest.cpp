@@ -307,3 +307,31 @@ TEST(SessionSim, ACutThatHealsLeavesEachSideWholeAndOpenToNewcomers) {
         EXPECT_RUN(seed, sim, Agreement(sim));
     }
 }
+
+TEST(SessionSim, AMinuteAtTenPercentLossTakesNobodyForGoneAndAVanishedClientGoesWithinThreeSeconds) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05, .Jitter = TMs(30)});
+        for (int i = 0; i < 4; ++i)
+            sim.Add();
+        Host(sim, 0);
+        for (int i = 1; i < 4; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 60s);
+        EXPECT_EQ(FalseDepartures(sim, {}), 0) << "seed " << seed;
+        const DPID gone = sim.At(3).Own().front();
+        sim.Vanish(3);
+        EXPECT_TRUE(sim.RunUntil(
+            [&] {
+                for (int i = 0; i < 3; ++i)
+                    for (const auto& p : sim.At(i).Shown)
+                        if (p.Id == gone)
+                            return false;
+                return true;
+            },
+            3s))
+            << "seed " << seed;
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+    }
+}
