@@ -1,4 +1,5 @@
-// What the core does with the packets of other machines, and how it finds a new host.
+// What the core does with connections and the packets of other machines, and how it finds a
+// new host.
 #include "platform/dplay/SessionCore.h"
 
 #include "platform/dplay/Sha256.h"
@@ -6,6 +7,100 @@
 #include <algorithm>
 
 namespace dplay {
+
+// Connections.
+
+TConnId TSessionCore::Accept(TAddress From, TTime Now) {
+    if (Leaving)
+        return 0;
+    const auto fromThere = std::count_if(Conns.begin(), Conns.end(), [&](const auto& c) {
+        return c.second.Incoming && c.second.Address.Ip == From.Ip;
+    });
+    if (static_cast<std::size_t>(fromThere) >= kMaxPerAddress)
+        return 0;
+    const TConnId id = NextConn++;
+    TConn c;
+    c.Address = From;
+    c.Incoming = true;
+    c.Up = true;
+    c.Deadline = Now + kHelloTime;
+    Conns.emplace(id, c);
+    return id;
+}
+
+void TSessionCore::Connected(TConnId Conn, TTime Now) {
+    const auto it = Conns.find(Conn);
+    if (it == Conns.end() || it->second.Incoming)
+        return;
+    it->second.Up = true;
+    if (Conn == HostConn && Role == TRole::Joining) {
+        SendTo(Conn, THello{Application, Instance, Sha256(Secret)});
+        return;
+    }
+    if (Conn == CandidateConn && Role == TRole::Migrating) {
+        Pending = NextSecret();
+        TRejoin r{Application, Instance, NextId, Secret, Sha256(Pending), {}};
+        for (const auto& p : Players)
+            if (p.Local)
+                r.Own.push_back(EntryOf(p));
+        SendTo(Conn, r);
+        return;
+    }
+    (void)Now;
+    Close(Conn, false); // a connection this machine no longer wants
+}
+
+void TSessionCore::Disconnected(TConnId Conn, TTime Now) {
+    const auto it = Conns.find(Conn);
+    if (it == Conns.end())
+        return;
+    const bool wasJoined = it->second.Joined;
+    Conns.erase(it);
+    if (Leaving) {
+        if (Conns.empty())
+            Done = true;
+        return;
+    }
+    if (Conn == HostConn) {
+        HostConn = 0;
+        if (Role == TRole::Joining)
+            FinishJoin(DPERR_NOCONNECTION);
+        else if (Role == TRole::Client)
+            HostLost(Now);
+        return;
+    }
+    if (Conn == CandidateConn) {
+        CandidateConn = 0;
+        CandidateFailed(Now);
+        return;
+    }
+    if (Role != TRole::Host || !wasJoined)
+        return;
+    std::vector<DPID> gone;
+    for (const auto& p : Players)
+        if (p.Owner == Conn)
+            gone.push_back(p.Id);
+    for (const DPID id : gone) {
+        RemovePlayer(id);
+        Announce(TPlayerRemoved{id}, 0);
+    }
+}
+
+void TSessionCore::Received(TConnId Conn, std::span<const std::uint8_t> Bytes, bool Reliable,
+                            TTime Now) {
+    const auto it = Conns.find(Conn);
+    if (it == Conns.end() || !it->second.Up || Leaving)
+        return;
+    auto decoded = DecodePacket(Bytes);
+    if (!decoded)
+        return; // malformed: dropped
+    if (Conn == HostConn)
+        return FromHost(*decoded, Now);
+    if (Conn == CandidateConn)
+        return FromCandidate(Conn, *decoded, Now);
+    if (it->second.Incoming)
+        FromMachine(Conn, it->second, *decoded, Bytes, Reliable, Now);
+}
 
 // Packets from the host to this client.
 void TSessionCore::FromHost(TPacket& Packet, TTime Now) {

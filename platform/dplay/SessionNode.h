@@ -8,6 +8,7 @@
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/Events.h"
 #include "platform/dplay/SessionCore.h"
+#include "platform/dplay/SessionShared.h"
 #include "platform/dplay/Wire.h"
 
 #include <deque>
@@ -21,28 +22,6 @@
 #include <vector>
 
 namespace dplay {
-
-// What the network thread publishes and the caller reads, always under Lock.
-struct TSessionShared {
-    // Unread messages kept at most, each counted with its bookkeeping, so that neither large
-    // nor empty messages can grow the queue without bound while nobody reads.
-    static constexpr std::size_t kMaxQueuedBytes = 64u << 20;
-    static constexpr std::size_t kMessageCost = 128;
-
-    std::mutex Lock;
-    std::vector<TPlayerView> Players; // in order of arrival
-    std::deque<TQueuedMessage> Queue;
-    std::map<DPID, HANDLE> Events; // local player -> its event
-    std::size_t QueuedBytes = 0;
-
-    // Under Lock. Post sets every local player's event: one Receive takes from the one queue.
-    // It answers false when the message was dropped for want of room.
-    bool Post(TQueuedMessage Message);
-    void PopFront();
-    void Clear();
-    void SignalAll();
-    const TPlayerView* Find(DPID Id) const;
-};
 
 class TSessionNode {
 public:
