@@ -3,6 +3,7 @@
 #include "ddpd/DDPDForm.h"
 #include "platform/dplay/ComRuntime.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@ struct TComRuntime {
 } ComRuntime;
 
 const char* const kInvalidProperty = "は無効なプロパティです";
+constexpr int kReceiveTries = 3;
 
 BOOL ConnectionCallback(LPCGUID, LPVOID lpConnection, DWORD dwConnectionSize, LPCDPNAME lpName,
                         DWORD, LPVOID lpContext) {
@@ -242,10 +244,15 @@ void TDDPD::ReceiveMessage() {
     DWORD size = 0;
     std::vector<std::uint8_t> buffer;
     HRESULT hr = DirectPlay->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size);
-    if (hr == DPERR_BUFFERTOOSMALL) {
-        buffer.resize(size);
+    // Never a null buffer the second time, even for an empty message, and a size that changed
+    // in between is asked for again: either would leave the message at the head for good.
+    for (int tries = 0; hr == DPERR_BUFFERTOOSMALL && tries < kReceiveTries; ++tries) {
+        buffer.resize(std::max<DWORD>(size, 1));
+        size = static_cast<DWORD>(buffer.size());
         hr = DirectPlay->Receive(&from, &to, DPRECEIVE_ALL, buffer.data(), &size);
     }
+    if (hr == DP_OK && buffer.empty())
+        buffer.resize(1); // an empty message still arrives with a valid pointer
     if (hr == DPERR_NOMESSAGES)
         return;
     if (hr != DP_OK) {

@@ -3,6 +3,7 @@
 #include "tests/ddpd/DDPDTestSupport.h"
 
 #include "platform/dplay/DirectPlay.h"
+#include "tests/platform/DPlayRawMachine.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -263,13 +264,37 @@ TEST_F(TwoComponents, ASenderOutsidePlayersOrAnySenderWithNoMessageIdArrivesAsNo
     EXPECT_EQ(GuestLog.Lines[0], "msg none b");
 }
 
-TEST_F(TwoComponents, AFailedReceiveEndsTheReceivingThreadWithItsText) {
+TEST_F(TwoComponents, AFailedReceiveIsKeptAsTheLastErrorAndReceptionGoesOn) {
     DirectPlayFailures().Fail("IDirectPlay3A::Receive", DPERR_GENERIC);
     Guest->SendData(0, "x", 1);
-    ASSERT_TRUE(PumpUntil([&] { return Host->ReceiveThread->Finished(); }));
-    EXPECT_EQ(Host->ReceiveThread->FatalException(),
+    // The message that waited behind the failure is fetched without a further signal.
+    ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " x"); }));
+    EXPECT_EQ(Host->ReceiveThread->LastException(),
               "メッセージの受信時に、エラーが発生しました 80004005");
-    EXPECT_TRUE(HostLog.Lines.size() == 1);
+    EXPECT_FALSE(Host->ReceiveThread->Finished());
+    Guest->SendData(0, "y", 1);
+    ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " y"); }));
+}
+
+TEST_F(TwoComponents, AnEmptyMessageFromAMachineArrivesEmptyAndWhatFollowsStillArrives) {
+    const DPSESSIONDESC2 session = *Guest->Sessions->Objects(0);
+    dplaytest::TRawMachine raw(session.dwReserved1,
+                               static_cast<std::uint16_t>(session.dwReserved2));
+    const DPID rawPlayer = raw.JoinAsPlayer(GUID{}, session.guidInstance, "raw");
+    ASSERT_NE(rawPlayer, 0u);
+    raw.Send(dplay::TData{rawPlayer, DPID_ALLPLAYERS, {}});
+    raw.Send(dplay::TData{rawPlayer, DPID_ALLPLAYERS, {}});
+    Guest->SendData(0, "after", 5);
+    Host->SendData(0, "later", 5);
+    const std::string empty = "msg " + std::to_string(rawPlayer) + " ";
+    ASSERT_TRUE(PumpUntil([&] {
+        return HostLog.Has("msg " + Id(*Guest) + " after") &&
+               GuestLog.Has("msg " + Id(*Host) + " later");
+    }));
+    EXPECT_EQ(std::count(HostLog.Lines.begin(), HostLog.Lines.end(), empty), 2);
+    EXPECT_EQ(std::count(GuestLog.Lines.begin(), GuestLog.Lines.end(), empty), 2);
+    EXPECT_EQ(Host->ReceiveThread->LastException(), "");
+    EXPECT_EQ(Guest->ReceiveThread->LastException(), "");
 }
 
 TEST(ComponentCalls, SessionsAreCreatedAsDescribedAndSendsCarryTheGuaranteeOnlyWhenAsked) {
@@ -300,6 +325,21 @@ TEST(ComponentCalls, SessionsAreCreatedAsDescribedAndSendsCarryTheGuaranteeOnlyW
     EXPECT_EQ(play.SendFlags, (std::vector<DWORD>{DPSEND_GUARANTEED, 0}));
     // An empty queue is nothing; any other failure is raised with its code in lower case.
     c.ReceiveMessage();
+    // A platform that wants a buffer even for an empty message gets one, and the message is
+    // delivered as empty.
+    std::vector<std::int32_t> delivered;
+    c.OnArriveMessage = [&](TDDPD*, TDDPDPlayer*, void* data, std::int32_t n) {
+        EXPECT_NE(data, nullptr);
+        delivered.push_back(n);
+    };
+    play.OnReceive = [](LPDPID from, LPVOID data, LPDWORD size) {
+        *from = 5;
+        *size = 0;
+        return data ? DP_OK : DPERR_BUFFERTOOSMALL;
+    };
+    c.ReceiveMessage();
+    EXPECT_EQ(delivered, std::vector<std::int32_t>{0});
+    play.OnReceive = nullptr;
     play.ReceiveResult = DPERR_SESSIONLOST;
     EXPECT_EQ(Raised([&] { c.ReceiveMessage(); }),
               "メッセージの受信時に、エラーが発生しました 88770136");
