@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <queue>
 #include <random>
 
@@ -38,7 +37,7 @@ TOutcome Simulate(const TFlood& Flood, seconds Length, unsigned Seed) {
     std::mt19937 random(Seed);
     TQueryLimiter limiter;
     TOutcome out;
-    std::map<std::uint32_t, int> perFlooder;
+    std::vector<int> perFlooder(Flood.Sources);
     using TEvent = std::pair<TTime, int>; // who: -1 the player, else a flooder
     std::priority_queue<TEvent, std::vector<TEvent>, std::greater<>> events;
     const auto period = duration_cast<nanoseconds>(duration<double>(1.0 / Flood.PerSource));
@@ -52,10 +51,10 @@ TOutcome Simulate(const TFlood& Flood, seconds Length, unsigned Seed) {
         const auto [now, who] = events.top();
         events.pop();
         if (who >= 0) {
-            const std::uint32_t address = 0xC0000000u + static_cast<std::uint32_t>(who);
-            if (limiter.Allow(address, now)) {
+            if (limiter.Allow(0xC0000000u + static_cast<std::uint32_t>(who), now)) {
                 ++out.Answers;
-                ++perFlooder[address];
+                out.MostAnswersToOneFlooder =
+                    std::max(out.MostAnswersToOneFlooder, ++perFlooder[who]);
             }
             events.push({now + period, who});
             continue;
@@ -75,8 +74,6 @@ TOutcome Simulate(const TFlood& Flood, seconds Length, unsigned Seed) {
             {more ? now + milliseconds(200) : searchEnd + milliseconds(2000 + random() % 7000),
              -1});
     }
-    for (const auto& [address, n] : perFlooder)
-        out.MostAnswersToOneFlooder = std::max(out.MostAnswersToOneFlooder, n);
     return out;
 }
 

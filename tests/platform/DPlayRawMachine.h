@@ -1,14 +1,11 @@
 #pragma once
-// A machine that speaks the session's wire format by hand over its own ENet host, so a test can
-// send what no session service object would: an empty message, for one.
+// A machine that speaks the session's wire format by hand, so a test can send what no session
+// service object would (an empty message, for one).
 
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/Wire.h"
 
-#include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
 struct _ENetHost;
 struct _ENetPeer;
@@ -17,23 +14,19 @@ namespace dplaytest {
 
 class TRawMachine {
 public:
-    // Connects to the session host at Ip (network order) and Port from 127.0.0.1.
-    TRawMachine(std::uint32_t Ip, std::uint16_t Port);
+    // Joins the session Desc (as a search found it) and creates one player, whose identifier
+    // Player then holds (0 when anything was refused or timed out).
+    explicit TRawMachine(const DPSESSIONDESC2& Desc);
     ~TRawMachine();
     TRawMachine(const TRawMachine&) = delete;
     TRawMachine& operator=(const TRawMachine&) = delete;
-
-    // Connects, says hello to session Instance and creates one player; its identifier, or 0
-    // when any step was refused or timed out.
-    DPID JoinAsPlayer(const GUID& Application, const GUID& Instance, const std::string& Name);
     void Send(const dplay::TPacket& Packet);
-    // The next packet from the host, within a few seconds.
-    std::optional<dplay::TPacket> Next();
+    DPID Player = 0;
 
 private:
+    std::optional<dplay::TPacket> Next(); // within a few seconds
     _ENetHost* Host = nullptr;
     _ENetPeer* Peer = nullptr;
-    bool Connected = false;
 };
 
 } // namespace dplaytest
