@@ -2,7 +2,9 @@
 
 #include "ddpd/DDPDForm.h"
 #include "platform/dplay/ComRuntime.h"
+#include "platform/rtl/ShiftJis.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@ struct TComRuntime {
 } ComRuntime;
 
 const char* const kInvalidProperty = "は無効なプロパティです";
+constexpr int kReceiveTries = 3;
 
 BOOL ConnectionCallback(LPCGUID, LPVOID lpConnection, DWORD dwConnectionSize, LPCDPNAME lpName,
                         DWORD, LPVOID lpContext) {
@@ -28,6 +31,12 @@ BOOL ConnectionCallback(LPCGUID, LPVOID lpConnection, DWORD dwConnectionSize, LP
     return TRUE;
 }
 
+// Names cross the service in Shift-JIS, like every other text between players; the
+// component's lists and events hold them as the program does, in UTF-8.
+std::string NameFromService(const char* P) {
+    return P ? ShiftJisToUtf8(P) : std::string();
+}
+
 BOOL SessionCallback(LPCDPSESSIONDESC2 lpThisSD, LPDWORD, DWORD, LPVOID lpContext) {
     if (!lpThisSD)
         return FALSE;
@@ -36,15 +45,14 @@ BOOL SessionCallback(LPCDPSESSIONDESC2 lpThisSD, LPDWORD, DWORD, LPVOID lpContex
     copy->lpszSessionNameA = nullptr;
     copy->lpszPasswordA = nullptr;
     static_cast<TObjectStrings<DPSESSIONDESC2>*>(lpContext)->Add(
-        lpThisSD->lpszSessionNameA ? lpThisSD->lpszSessionNameA : "", std::move(copy));
+        NameFromService(lpThisSD->lpszSessionNameA), std::move(copy));
     return TRUE;
 }
 
 BOOL PlayerCallback(DPID dpId, DWORD, LPCDPNAME lpName, DWORD, LPVOID lpContext) {
-    const auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
-    static_cast<TDDPDPlayers*>(lpContext)->Add(
-        std::make_unique<TDDPDPlayer>(dpId, text(lpName ? lpName->lpszShortNameA : nullptr),
-                                      text(lpName ? lpName->lpszLongNameA : nullptr)));
+    static_cast<TDDPDPlayers*>(lpContext)->Add(std::make_unique<TDDPDPlayer>(
+        dpId, NameFromService(lpName ? lpName->lpszShortNameA : nullptr),
+        NameFromService(lpName ? lpName->lpszLongNameA : nullptr)));
     return TRUE;
 }
 
@@ -174,7 +182,7 @@ std::int32_t TDDPD::CreateSession(const std::string& SessionName, const std::str
         desc.dwFlags |= DPSESSION_NOMESSAGEID;
     desc.guidApplication = FAppGuid;
     desc.dwMaxPlayers = static_cast<DWORD>(MaxPlayers);
-    std::string name = SessionName;
+    std::string name = Utf8ToShiftJis(SessionName);
     desc.lpszSessionNameA = name.empty() ? nullptr : name.data();
     OpenAndListPlayers(desc, DPOPEN_CREATE);
     return CreateLocalPlayer(ShortName, LongName);
@@ -189,10 +197,14 @@ std::int32_t TDDPD::JoinSession(int Index, const std::string& ShortName,
     return CreateLocalPlayer(ShortName, LongName);
 }
 
+bool TDDPD::NameFits(const std::string& Name) {
+    return Utf8ToShiftJis(Name).size() <= kMaxNameBytes;
+}
+
 std::int32_t TDDPD::CreateLocalPlayer(const std::string& ShortName, const std::string& LongName) {
     StopReceiving();
     ReceiveEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    std::string shortName = ShortName, longName = LongName;
+    std::string shortName = Utf8ToShiftJis(ShortName), longName = Utf8ToShiftJis(LongName);
     DPNAME name{sizeof(DPNAME), 0, shortName.data(), longName.data()};
     DPID id = 0;
     ReportError(DirectPlay->CreatePlayer(&id, &name, ReceiveEvent, nullptr, 0, 0),
@@ -242,10 +254,15 @@ void TDDPD::ReceiveMessage() {
     DWORD size = 0;
     std::vector<std::uint8_t> buffer;
     HRESULT hr = DirectPlay->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size);
-    if (hr == DPERR_BUFFERTOOSMALL) {
-        buffer.resize(size);
+    // Never a null buffer the second time, even for an empty message, and a size that changed
+    // in between is asked for again: either would leave the message at the head for good.
+    for (int tries = 0; hr == DPERR_BUFFERTOOSMALL && tries < kReceiveTries; ++tries) {
+        buffer.resize(std::max<DWORD>(size, 1));
+        size = static_cast<DWORD>(buffer.size());
         hr = DirectPlay->Receive(&from, &to, DPRECEIVE_ALL, buffer.data(), &size);
     }
+    if (hr == DP_OK && buffer.empty())
+        buffer.resize(1); // an empty message still arrives with a valid pointer
     if (hr == DPERR_NOMESSAGES)
         return;
     if (hr != DP_OK) {
@@ -263,9 +280,9 @@ void TDDPD::ReceiveMessage() {
         if (type == DPSYS_CREATEPLAYERORGROUP && size >= sizeof(DPMSG_CREATEPLAYERORGROUP)) {
             DPMSG_CREATEPLAYERORGROUP m;
             std::memcpy(&m, buffer.data(), sizeof m);
-            const auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
-            auto player = std::make_unique<TDDPDPlayer>(m.dpId, text(m.dpnName.lpszShortNameA),
-                                                        text(m.dpnName.lpszLongNameA));
+            auto player =
+                std::make_unique<TDDPDPlayer>(m.dpId, NameFromService(m.dpnName.lpszShortNameA),
+                                              NameFromService(m.dpnName.lpszLongNameA));
             TDDPDPlayer* p = player.get();
             Players->Add(std::move(player));
             if (OnComesNewChallenger)

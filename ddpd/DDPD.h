@@ -89,6 +89,10 @@ public:
                                const std::string& LongName);
     std::int32_t JoinSession(int Index, const std::string& ShortName, const std::string& LongName);
     std::int32_t CreateLocalPlayer(const std::string& ShortName, const std::string& LongName);
+    // Names are given and handed out in UTF-8 and cross the service in Shift-JIS, where the
+    // service carries at most this many bytes of each.
+    static constexpr std::size_t kMaxNameBytes = 255;
+    static bool NameFits(const std::string& Name);
     void CloseSession();
     // Sends Size bytes to player ToID, or to every other player when ToID is 0.
     void SendData(DPID ToID, const void* Data, std::int32_t Size);

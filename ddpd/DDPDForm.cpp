@@ -3,11 +3,14 @@
 #include "ddpd/DDPD.h"
 #include "ddpd/DDPDAnimationThread.h"
 #include "ddpd/DDPDEmblem.h"
+#include "ddpd/DDPDFailureText.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 
@@ -39,6 +42,21 @@ void TDDPDListBox::keyReleaseEvent(QKeyEvent* Event) {
          k == Qt::Key_PageUp || k == Qt::Key_PageDown) &&
         OnClick)
         OnClick();
+}
+
+void TDDPDListBox::SetEmptyText(const QString& Text) {
+    Empty = Text;
+    viewport()->update();
+}
+
+void TDDPDListBox::paintEvent(QPaintEvent* Event) {
+    QListWidget::paintEvent(Event);
+    if (count() > 0 || Empty.isEmpty())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap,
+                     Empty);
 }
 
 TDDPDForm::TDDPDForm(QWidget* Parent) : QDialog(Parent) {
@@ -111,6 +129,7 @@ void TDDPDForm::showEvent(QShowEvent* Event) {
 
 void TDDPDForm::FormShow() {
     SessionList->clear();
+    SessionList->SetEmptyText({});
     PlayerList->clear();
     ServiceProviderBox->clear();
     ServiceProviderBox->addItem(Q("(接続方法を選んでください)"));
@@ -137,12 +156,16 @@ void TDDPDForm::ServiceProviderBoxChange() {
     std::int32_t result;
     try {
         result = DDPD->SelectConnection(item - 1);
-    } catch (const EDDPD&) {
-        // No message: the dialog stays open so that another provider can be tried.
+    } catch (const EDDPD& e) {
+        // The dialog stays open so that another provider can be tried; a player who cancelled
+        // the address question knows why already.
         StopAnimation();
         SessionList->clear();
+        SessionList->SetEmptyText({});
         GroupBox1->setEnabled(false);
         NewSessionBtn->setEnabled(false);
+        if (e.Code != DPERR_USERCANCEL)
+            TellPlayer(ConnectFailureText(TConnectStep::Search, e));
         return;
     }
     StopAnimation();
@@ -154,6 +177,7 @@ void TDDPDForm::ServiceProviderBoxChange() {
     if (DDPD->Sessions)
         for (int i = 0; i < DDPD->Sessions->Count(); ++i)
             SessionList->addItem(QString::fromStdString(DDPD->Sessions->Strings(i)));
+    SessionList->SetEmptyText(SessionList->count() == 0 ? Q(kNoSessionFoundText) : QString());
     GroupBox1->setEnabled(true);
     NewSessionBtn->setEnabled(true);
 }
@@ -169,20 +193,34 @@ void TDDPDForm::SessionListClick() {
             PlayerList->clear();
             for (const auto& n : names)
                 PlayerList->addItem(QString::fromStdString(n));
-        } catch (const EDDPD&) {
-            done(mrAbort);
+        } catch (const EDDPD& e) {
+            // Most often the session has ended or filled up since the search: say so and let
+            // the player search again or pick another.
+            PlayerList->clear();
+            JoinSessionBtn->setEnabled(false);
+            TellPlayer(ConnectFailureText(TConnectStep::List, e));
             return;
         }
     }
     JoinSessionBtn->setEnabled(index >= 0);
 }
 
+bool TDDPDForm::TypedName(std::string& Name) {
+    Name = PlayerNameEdit->text().toStdString();
+    if (TDDPD::NameFits(Name))
+        return true;
+    TellPlayer(kNameTooLongText);
+    return false;
+}
+
 void TDDPDForm::NewSessionBtnClick() {
-    const std::string n = PlayerNameEdit->text().toStdString();
+    std::string n;
+    if (!TypedName(n))
+        return;
     try {
         DDPD->CreateSession(n, n, n);
-    } catch (const EDDPD&) {
-        done(mrAbort);
+    } catch (const EDDPD& e) {
+        TellPlayer(ConnectFailureText(TConnectStep::Create, e));
         return;
     }
     done(mrOk);
@@ -192,14 +230,23 @@ void TDDPDForm::JoinSessionBtnClick() {
     const int index = SessionList->selectedItems().isEmpty() ? -1 : SessionList->currentRow();
     if (index < 0)
         return;
-    const std::string n = PlayerNameEdit->text().toStdString();
+    std::string n;
+    if (!TypedName(n))
+        return;
     try {
         DDPD->JoinSession(index, n, n);
-    } catch (const EDDPD&) {
-        done(mrAbort);
+    } catch (const EDDPD& e) {
+        TellPlayer(ConnectFailureText(TConnectStep::Join, e));
         return;
     }
     done(mrOk);
+}
+
+void TDDPDForm::TellPlayer(const std::string& Text) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromStdString(Text),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("DDPDFailureBox"));
+    box.exec();
 }
 
 void TDDPDForm::PaintBox1Paint(QPainter& Canvas) {

@@ -1,7 +1,9 @@
 #pragma once
 // The connection dialog: pick a provider, see the sessions it finds and who is in each, type a
 // player name, then create a session or join the selected one. It has no logic of its own
-// beyond enabling controls and calling the session component; it shows no error message.
+// beyond enabling controls and calling the session component, and telling the player, in a
+// message box, why a search, a look at a session, a create or a join failed; the dialog then
+// stays open for another try.
 
 #include "platform/vcl/PaintBox.h"
 
@@ -30,14 +32,21 @@ inline constexpr int mrCancel = 2;
 inline constexpr int mrAbort = 3;
 
 // A list box that reports clicks (and keyboard moves) the way the framework's OnClick does.
+// While it holds no item it shows EmptyText, if any, inside itself.
 class TDDPDListBox : public QListWidget {
 public:
     using QListWidget::QListWidget;
     std::function<void()> OnClick;
+    void SetEmptyText(const QString& Text);
+    const QString& EmptyText() const { return Empty; }
 
 protected:
     void mouseReleaseEvent(QMouseEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    QString Empty;
 };
 
 class TDDPDForm : public QDialog {
@@ -87,6 +96,10 @@ protected:
 
 private:
     void StopAnimation();
+    // A modal message box over the dialog, captioned like it.
+    void TellPlayer(const std::string& Text);
+    // The name typed, or nothing (and the player told) when the service cannot carry it.
+    bool TypedName(std::string& Name);
     std::mutex PaintLock;
     std::int32_t Frame = 0;
     QImage Strip;

@@ -37,7 +37,7 @@ bool TDDPDReceiveThread::Finished() const {
     return State->Finished;
 }
 
-std::string TDDPDReceiveThread::FatalException() const {
+std::string TDDPDReceiveThread::LastException() const {
     std::lock_guard<std::mutex> g(State->Lock);
     return State->Error;
 }
@@ -45,8 +45,10 @@ std::string TDDPDReceiveThread::FatalException() const {
 void TDDPDReceiveThread::Execute() {
     const auto state = State;
     TDDPD* owner = Owner;
+    DWORD wait = INFINITE;
     for (;;) {
-        if (WaitForSingleObject(Event, INFINITE) != WAIT_OBJECT_0)
+        const DWORD woke = WaitForSingleObject(Event, wait);
+        if (woke != WAIT_OBJECT_0 && woke != WAIT_TIMEOUT)
             break;
         {
             std::lock_guard<std::mutex> g(state->Lock);
@@ -75,15 +77,20 @@ void TDDPDReceiveThread::Execute() {
                 {
                     std::lock_guard<std::mutex> g(state->Lock);
                     state->Ran = true;
-                    state->Error = error;
+                    state->Failed = !error.empty();
+                    if (state->Failed)
+                        state->Error = error;
                 }
                 state->Done.notify_all();
             },
             Qt::QueuedConnection);
         std::unique_lock<std::mutex> g(state->Lock);
         state->Done.wait(g, [&] { return state->Ran || state->Terminated; });
-        if (state->Terminated || !state->Error.empty())
-            break; // an exception handed back ends the thread: it has no handler of its own
+        if (state->Terminated)
+            break;
+        // A failed turn may have left messages waiting that no signal will announce: another
+        // turn comes soon, without one. Reception never ends over a failure.
+        wait = state->Failed ? kRetryMs : INFINITE;
     }
     std::lock_guard<std::mutex> g(state->Lock);
     state->Finished = true;

@@ -34,8 +34,10 @@ public:
     // Waits for the body to end (close the event first, or it may wait for a message).
     void WaitFor();
     bool Finished() const;
-    // The message of the exception that ReceiveMessage handed back, which ended the thread.
-    std::string FatalException() const;
+    // The message of the last exception that ReceiveMessage handed back (empty: none yet). The
+    // thread goes on after one, and tries again a little later even without a signal.
+    std::string LastException() const;
+    static constexpr DWORD kRetryMs = 50;
 
 private:
     struct THandOver {
@@ -44,6 +46,7 @@ private:
         bool Terminated = false;
         bool Finished = false;
         bool Ran = false;
+        bool Failed = false; // the last turn raised
         std::string Error;
     };
     void Execute();

@@ -10,6 +10,9 @@ namespace ddpd {
 class EDDPD : public Exception {
 public:
     using Exception::Exception;
+    // The platform's result code when a failed platform call raised it, else 0: the dialog
+    // tells the player what it means.
+    std::int32_t Code = 0;
 };
 
 dddd::TErrorReporter& DdpdReporter();
@@ -17,7 +20,12 @@ inline int DebugLog(const std::string& Message) {
     return DdpdReporter().DebugLog(Message);
 }
 inline std::int32_t ReportError(std::int32_t Code, const std::string& Message) {
-    return DdpdReporter().ReportError(Code, Message);
+    try {
+        return DdpdReporter().ReportError(Code, Message);
+    } catch (EDDPD& e) {
+        e.Code = Code;
+        throw;
+    }
 }
 
 } // namespace ddpd

@@ -347,11 +347,13 @@ HRESULT TDirectPlay::Receive(LPDPID lpidFrom, LPDPID lpidTo, DWORD dwFlags, LPVO
     }
     const std::vector<std::uint8_t>& bytes = m.SysType ? system : m.Data;
     const auto needed = static_cast<DWORD>(bytes.size());
-    if (!lpData || *lpdwDataSize < needed) {
+    // An empty message needs no buffer: asking for one would leave it at the head for ever.
+    if (needed > 0 && (!lpData || *lpdwDataSize < needed)) {
         *lpdwDataSize = needed;
         return DPERR_BUFFERTOOSMALL;
     }
-    std::memcpy(lpData, bytes.data(), bytes.size());
+    if (needed > 0)
+        std::memcpy(lpData, bytes.data(), bytes.size());
     auto* buffer = static_cast<std::uint8_t*>(lpData);
     if (m.SysType == DPSYS_CREATEPLAYERORGROUP)
         FixNames<DPMSG_CREATEPLAYERORGROUP>(buffer, m.ShortName.size());
@@ -374,7 +376,9 @@ HRESULT TDirectPlay::Send(DPID idFrom, DPID idTo, DWORD dwFlags, LPVOID lpData, 
         return DPERR_NOSESSIONS;
     if (dwDataSize > kMaxMessageSize)
         return DPERR_SENDTOOBIG;
-    if (!lpData && dwDataSize > 0)
+    // An empty message carries nothing and has no use; a peer that sends one anyway is coped
+    // with on receipt.
+    if (!lpData || dwDataSize == 0)
         return DPERR_INVALIDPARAMS;
     if (dwFlags & ~DPSEND_GUARANTEED)
         return DPERR_INVALIDFLAGS;

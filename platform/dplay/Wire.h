@@ -94,7 +94,7 @@ std::uint32_t DeclaredConnectionSize(const void* Block);
 // Session query (UDP). A query is padded to a fixed size no smaller than a large part of the
 // answer, so the service is a poor amplifier.
 inline constexpr std::uint32_t kQueryMagic = 0x5351564D; // "MVQS"
-inline constexpr std::size_t kQuerySize = 96;
+inline constexpr std::size_t kQuerySize = 160;
 enum class TQueryKind : std::uint8_t { Query = 1, Reply = 2 };
 
 struct TSessionQuery {

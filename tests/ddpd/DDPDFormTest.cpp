@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <set>
 
 using namespace ddpd;
@@ -61,6 +62,25 @@ bool AnyMessageBox() {
         if (qobject_cast<QMessageBox*>(w) && w->isVisible())
             return true;
     return false;
+}
+
+// Closes the next message box that shows within a few seconds, keeping its text in Said (which
+// must outlive the wait).
+void AnswerMessageBox(QString& Said) {
+    auto* timer = new QTimer;
+    auto left = std::make_shared<int>(500);
+    QObject::connect(timer, &QTimer::timeout, [timer, left, &Said] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box || --*left <= 0) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (box) {
+            Said = box->text();
+            box->accept();
+        }
+    });
+    timer->start(10);
 }
 
 struct Dialog : ::testing::Test {
@@ -203,23 +223,105 @@ TEST_F(Dialog, ShowConnectDialogIsTrueOnlyForASessionCreatedOrJoined) {
     EXPECT_TRUE(Player->ShowConnectDialog());
 }
 
-TEST_F(Dialog, AFailingJoinClosesWithAbortAndNoMessage) {
-    const int result = RunDialog(*Player, [](TDDPDForm& f) {
-        ChooseProvider(f, Qt::Key_End);
+TEST_F(Dialog, ACreateOrJoinThatFailsSaysWhyAndTheDialogStaysOpenForAnotherTry) {
+    struct TCase {
+        const char* What;
+        std::function<void(TDDPDForm&)> Attempt; // the dialog shows the session "regatta"
+        const char* Said;
+    };
+    const auto join = [](TDDPDForm& f) {
         ClickSession(f, 0);
-        // The listing opened the session once; the join's open fails.
-        DirectPlayFailures().Fail("IDirectPlay3A::Open", DPERR_NOSESSIONS);
         QTest::mouseClick(f.JoinSessionBtn, Qt::LeftButton);
+    };
+    const TCase cases[] = {
+        {"a second session on this computer",
+         [](TDDPDForm& f) { QTest::mouseClick(f.NewSessionBtn, Qt::LeftButton); },
+         "セッションを作成できませんでした。\nこのコンピュータでは、すでに別のセッションが"},
+        {"a full session",
+         [&](TDDPDForm& f) {
+             ClickSession(f, 0);
+             DirectPlayFailures().Fail("IDirectPlay3A::CreatePlayer", DPERR_CANTADDPLAYER);
+             QTest::mouseClick(f.JoinSessionBtn, Qt::LeftButton);
+         },
+         "セッションに参加できませんでした。\nこのセッションは、これ以上プレイヤーを"},
+        {"a session that ended since the search",
+         [&](TDDPDForm& f) {
+             DirectPlayFailures().Fail("IDirectPlay3A::Open", DPERR_NOSESSIONS);
+             ClickSession(f, 0);
+         },
+         "セッションの参加者を確認できませんでした。\nセッションが見つかりません。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        QString said;
+        const int result = RunDialog(*Player, [&](TDDPDForm& f) {
+            ChooseProvider(f, Qt::Key_End);
+            AnswerMessageBox(said);
+            c.Attempt(f);
+            EXPECT_TRUE(said.startsWith(Q(c.Said))) << said.toStdString();
+            EXPECT_TRUE(f.isVisible());
+            // Another try works.
+            DirectPlayFailures().Clear();
+            said.clear();
+            join(f);
+            EXPECT_TRUE(said.isEmpty()) << said.toStdString();
+        });
+        EXPECT_EQ(result, mrOk);
         EXPECT_FALSE(AnyMessageBox());
+        Player = LoadedComponent();
+    }
+}
+
+TEST_F(Dialog, ANameTooLongForTheServiceIsRefusedAndTheDialogStaysOpen) {
+    Host.reset();
+    // 128 characters of two bytes each in Shift-JIS: one byte too many.
+    QString tooLong;
+    for (int i = 0; i < 128; ++i)
+        tooLong += Q("帆");
+    const int result = RunDialog(*Player, [&](TDDPDForm& f) {
+        ChooseProvider(f, Qt::Key_End);
+        f.PlayerNameEdit->setText(tooLong);
+        QString said;
+        AnswerMessageBox(said);
+        QTest::mouseClick(f.NewSessionBtn, Qt::LeftButton);
+        EXPECT_TRUE(said.startsWith(Q("プレイヤー名が長すぎます。"))) << said.toStdString();
+        EXPECT_TRUE(f.isVisible());
+        f.PlayerNameEdit->setText(tooLong.left(127));
+        QTest::mouseClick(f.NewSessionBtn, Qt::LeftButton);
     });
-    EXPECT_EQ(result, mrAbort);
-    EXPECT_FALSE(AnyMessageBox());
+    EXPECT_EQ(result, mrOk);
+}
+
+TEST_F(Dialog, ASearchThatFindsNothingSaysSoInTheSessionList) {
+    Host.reset();
+    const QString none = Q("セッションが見つかりませんでした");
+    RunDialog(*Player, [&](TDDPDForm& f) {
+        const QImage blank = f.SessionList->viewport()->grab().toImage();
+        ChooseProvider(f, Qt::Key_End);
+        EXPECT_EQ(f.SessionList->count(), 0);
+        EXPECT_TRUE(f.NewSessionBtn->isEnabled());
+        EXPECT_EQ(f.SessionList->EmptyText(), none);
+        EXPECT_NE(f.SessionList->viewport()->grab().toImage(), blank);
+        // Found on the next search, the session replaces the line.
+        auto host = LoadedComponent();
+        ASSERT_EQ(host->SelectConnection(kLoopbackProvider), 0);
+        ASSERT_EQ(host->CreateSession("regatta", "anna", "anna"), 0);
+        ChooseProvider(f, Qt::Key_Up);
+        ChooseProvider(f, Qt::Key_Down);
+        EXPECT_EQ(Items(f.SessionList), std::vector<std::string>{"regatta"});
+        EXPECT_TRUE(f.SessionList->EmptyText().isEmpty());
+    });
 }
 
 TEST_F(Dialog, AFailedSearchKeepsTheDialogOpenForAnotherTryAndThePromptDoesNothing) {
     const int result = RunDialog(*Player, [](TDDPDForm& f) {
         DirectPlayFailures().Fail("IDirectPlay3A::EnumSessions", DPERR_GENERIC);
+        QString said;
+        AnswerMessageBox(said);
         ChooseProvider(f, Qt::Key_End);
+        EXPECT_EQ(said,
+                  Q("セッションを検索できませんでした。\nセッションの列挙に失敗しました(Error "
+                    "Code(80004005))"));
         EXPECT_TRUE(f.isVisible());
         EXPECT_FALSE(f.GroupBox1->isEnabled());
         EXPECT_FALSE(f.NewSessionBtn->isEnabled());
@@ -243,12 +345,15 @@ TEST_F(Dialog, AFailedSearchKeepsTheDialogOpenForAnotherTryAndThePromptDoesNothi
 TEST_F(Dialog, AProviderThatStartsWithAFailureCodeClosesTheDialogWithAbort) {
     // A provider that cannot start here makes the search fail: the dialog stays.
     DirectPlayFailures().Fail("IDirectPlay3A::InitializeConnection", DPERR_NOCONNECTION);
+    QString said;
     EXPECT_EQ(RunDialog(*Player,
-                        [](TDDPDForm& f) {
+                        [&](TDDPDForm& f) {
+                            AnswerMessageBox(said);
                             ChooseProvider(f, Qt::Key_End);
                             EXPECT_TRUE(f.isVisible());
                         }),
               mrCancel);
+    EXPECT_TRUE(said.startsWith(Q("セッションを検索できませんでした。")));
     // One whose search still succeeds hands its code to the dialog, which gives up.
     TRecordingPlay play;
     play.InitializeResult = DPERR_NOCONNECTION;

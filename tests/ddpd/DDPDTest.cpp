@@ -3,6 +3,9 @@
 #include "tests/ddpd/DDPDTestSupport.h"
 
 #include "platform/dplay/DirectPlay.h"
+#include "platform/rtl/ShiftJis.h"
+#include "tests/platform/DPlayRawMachine.h"
+#include "tests/platform/DPlayTestPeer.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -59,8 +62,9 @@ struct TEventLog {
 };
 
 struct Component : ::testing::Test {
+    std::uint16_t QueryPort = 0;
     void SetUp() override {
-        UsePrivateQueryPort();
+        QueryPort = UsePrivateQueryPort();
         DirectPlayFailures().Clear();
     }
     void TearDown() override { DirectPlayFailures().Clear(); }
@@ -263,13 +267,25 @@ TEST_F(TwoComponents, ASenderOutsidePlayersOrAnySenderWithNoMessageIdArrivesAsNo
     EXPECT_EQ(GuestLog.Lines[0], "msg none b");
 }
 
-TEST_F(TwoComponents, AFailedReceiveEndsTheReceivingThreadWithItsText) {
+TEST_F(TwoComponents, AFailedReceiveIsKeptAsTheLastErrorAndReceptionGoesOn) {
     DirectPlayFailures().Fail("IDirectPlay3A::Receive", DPERR_GENERIC);
     Guest->SendData(0, "x", 1);
-    ASSERT_TRUE(PumpUntil([&] { return Host->ReceiveThread->Finished(); }));
-    EXPECT_EQ(Host->ReceiveThread->FatalException(),
+    // The message that waited behind the failure is fetched without a further signal.
+    ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " x"); }));
+    EXPECT_EQ(Host->ReceiveThread->LastException(),
               "メッセージの受信時に、エラーが発生しました 80004005");
-    EXPECT_TRUE(HostLog.Lines.size() == 1);
+    EXPECT_FALSE(Host->ReceiveThread->Finished());
+    Guest->SendData(0, "y", 1);
+    ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " y"); }));
+}
+
+TEST_F(TwoComponents, AnEmptyMessageFromAMachineArrivesEmptyAndWhatFollowsStillArrives) {
+    dplaytest::TRawMachine raw(*Guest->Sessions->Objects(0));
+    ASSERT_NE(raw.Player, 0u);
+    raw.Send(dplay::TData{raw.Player, DPID_ALLPLAYERS, {}});
+    Guest->SendData(0, "after", 5);
+    ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " after"); }));
+    EXPECT_TRUE(HostLog.Has("msg " + std::to_string(raw.Player) + " "));
 }
 
 TEST(ComponentCalls, SessionsAreCreatedAsDescribedAndSendsCarryTheGuaranteeOnlyWhenAsked) {
@@ -300,11 +316,47 @@ TEST(ComponentCalls, SessionsAreCreatedAsDescribedAndSendsCarryTheGuaranteeOnlyW
     EXPECT_EQ(play.SendFlags, (std::vector<DWORD>{DPSEND_GUARANTEED, 0}));
     // An empty queue is nothing; any other failure is raised with its code in lower case.
     c.ReceiveMessage();
+    // A platform that wants a buffer even for an empty message gets one, and the message is
+    // delivered as empty.
+    std::vector<std::int32_t> delivered;
+    c.OnArriveMessage = [&](TDDPD*, TDDPDPlayer*, void* data, std::int32_t n) {
+        EXPECT_NE(data, nullptr);
+        delivered.push_back(n);
+    };
+    play.OnReceive = [](LPDPID from, LPVOID data, LPDWORD size) {
+        *from = 5;
+        *size = 0;
+        return data ? DP_OK : DPERR_BUFFERTOOSMALL;
+    };
+    c.ReceiveMessage();
+    EXPECT_EQ(delivered, std::vector<std::int32_t>{0});
+    play.OnReceive = nullptr;
     play.ReceiveResult = DPERR_SESSIONLOST;
     EXPECT_EQ(Raised([&] { c.ReceiveMessage(); }),
               "メッセージの受信時に、エラーが発生しました 88770136");
     c.CloseSession();
     c.DirectPlay = nullptr;
+}
+
+TEST_F(Component, NamesCrossTheServiceInShiftJisAndEveryListHoldsThemAsGiven) {
+    auto host = LoadedComponent(), guest = LoadedComponent();
+    TEventLog hostLog;
+    hostLog.Bind(*host);
+    ASSERT_EQ(host->SelectConnection(kLoopbackProvider), 0);
+    ASSERT_EQ(host->CreateSession("帆走会", "アンナ", "アンナ・A"), 0);
+    // What another machine finds on the wire.
+    dplaytest::TPeer looker(QueryPort);
+    std::vector<DPSESSIONDESC2> found;
+    std::vector<std::string> names;
+    ASSERT_EQ(looker.Search(found, &names), DP_OK);
+    EXPECT_EQ(names, std::vector<std::string>{Utf8ToShiftJis("帆走会")});
+    ASSERT_EQ(guest->SelectConnection(kLoopbackProvider), 0);
+    EXPECT_EQ(guest->Sessions->Strings(0), "帆走会");
+    ASSERT_EQ(guest->JoinSession(0, "ベン", "ベン・B"), 0);
+    EXPECT_EQ((*guest->Players)[0]->LongName, "アンナ・A");
+    ASSERT_TRUE(PumpUntil([&] {
+        return hostLog.Has("join " + std::to_string(guest->LocalPlayerID) + " ベン/ベン・B");
+    }));
 }
 
 namespace {

@@ -60,7 +60,11 @@ struct TRecordingPlay final : IDirectPlay3A {
                               name->lpszLongNameA);
         return DP_OK;
     }
-    HRESULT Receive(LPDPID, LPDPID, DWORD, LPVOID, LPDWORD) override { return ReceiveResult; }
+    // When set, answers Receive in place of ReceiveResult.
+    std::function<HRESULT(LPDPID From, LPVOID Data, LPDWORD Size)> OnReceive;
+    HRESULT Receive(LPDPID from, LPDPID, DWORD, LPVOID data, LPDWORD size) override {
+        return OnReceive ? OnReceive(from, data, size) : ReceiveResult;
+    }
     HRESULT Send(DPID, DPID to, DWORD flags, LPVOID, DWORD) override {
         SendTo.push_back(to);
         SendFlags.push_back(flags);

@@ -131,9 +131,10 @@ TEST_F(TwoMachines, ALeavingMachineIsAnnouncedOnce) {
 }
 
 TEST_F(TwoMachines, SendingAsSomeoneElsesPlayerOrToNobodyIsRefused) {
-    EXPECT_EQ(Guest.Play->Send(Host.Player, DPID_ALLPLAYERS, DPSEND_GUARANTEED, nullptr, 0),
+    std::uint8_t one = 1;
+    EXPECT_EQ(Guest.Play->Send(Host.Player, DPID_ALLPLAYERS, DPSEND_GUARANTEED, &one, 1),
               DPERR_INVALIDPLAYER);
-    EXPECT_EQ(Guest.Play->Send(Guest.Player, 12345, 0, nullptr, 0), DPERR_INVALIDPLAYER);
+    EXPECT_EQ(Guest.Play->Send(Guest.Player, 12345, 0, &one, 1), DPERR_INVALIDPLAYER);
     std::vector<std::uint8_t> big(dplay::kMaxMessageSize + 1);
     EXPECT_EQ(Guest.Play->Send(Guest.Player, DPID_ALLPLAYERS, 0, big.data(),
                                static_cast<DWORD>(big.size())),

@@ -122,10 +122,12 @@ std::vector<TArrival> TPeer::Drain() {
         DPID from = 0, to = 0;
         DWORD size = 0;
         HRESULT hr = Play->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size);
-        if (hr != DPERR_BUFFERTOOSMALL)
-            return out;
-        std::vector<std::uint8_t> buffer(size);
-        hr = Play->Receive(&from, &to, DPRECEIVE_ALL, buffer.data(), &size);
+        std::vector<std::uint8_t> buffer;
+        // An empty message comes at the first call.
+        if (hr == DPERR_BUFFERTOOSMALL) {
+            buffer.resize(size);
+            hr = Play->Receive(&from, &to, DPRECEIVE_ALL, buffer.data(), &size);
+        }
         if (hr != DP_OK)
             return out;
         TArrival a;

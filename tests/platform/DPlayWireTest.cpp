@@ -1,5 +1,4 @@
 // The bytes on the wire: every message reads back as written, and damaged input is refused.
-#include "platform/dplay/QueryLimiter.h"
 #include "platform/dplay/Wire.h"
 
 #include <gtest/gtest.h>
@@ -127,19 +126,4 @@ TEST(DPlayWire, ConnectionDataCarriesItsOwnSizeAndIsChecked) {
     badSize[0] += 1;
     EXPECT_FALSE(DecodeConnection(badSize));
     EXPECT_FALSE(DecodeConnection({bytes.data(), 3}));
-}
-
-TEST(DPlayQueryLimiter, AnswersAFewTimesASecondPerSenderAndBoundedInAll) {
-    TQueryLimiter limiter;
-    const auto t0 = std::chrono::steady_clock::now();
-    int answered = 0;
-    for (int i = 0; i < 50; ++i)
-        answered += limiter.Allow(1, t0);
-    EXPECT_EQ(answered, 10);
-    EXPECT_TRUE(limiter.Allow(2, t0));
-    EXPECT_TRUE(limiter.Allow(1, t0 + std::chrono::milliseconds(150)));
-    int total = 0;
-    for (std::uint32_t source = 100; source < 400; ++source)
-        total += limiter.Allow(source, t0 + std::chrono::milliseconds(200));
-    EXPECT_LE(total, 100);
 }

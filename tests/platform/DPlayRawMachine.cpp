@@ -1,0 +1,57 @@
+#include "tests/platform/DPlayRawMachine.h"
+
+#include <enet/enet.h>
+
+#include <chrono>
+
+namespace dplaytest {
+
+TRawMachine::TRawMachine(const DPSESSIONDESC2& Desc) {
+    enet_initialize();
+    ENetAddress local{};
+    enet_address_set_host_ip(&local, "127.0.0.1");
+    Host = enet_host_create(&local, 1, 2, 0, 0);
+    const ENetAddress to{Desc.dwReserved1, static_cast<enet_uint16>(Desc.dwReserved2)};
+    Peer = enet_host_connect(Host, &to, 2, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    ENetEvent e;
+    while (std::chrono::steady_clock::now() < end)
+        if (enet_host_service(Host, &e, 20) > 0 && e.type == ENET_EVENT_TYPE_CONNECT)
+            break;
+    Send(dplay::THello{Desc.guidApplication, Desc.guidInstance});
+    Send(dplay::TCreatePlayer{7, "raw", "raw"});
+    while (auto packet = Next())
+        if (const auto* created = std::get_if<dplay::TPlayerCreated>(&*packet)) {
+            Player = created->Code == 0 ? created->Id : 0;
+            return;
+        }
+}
+
+TRawMachine::~TRawMachine() {
+    enet_host_destroy(Host);
+}
+
+std::optional<dplay::TPacket> TRawMachine::Next() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    ENetEvent e;
+    while (std::chrono::steady_clock::now() < end) {
+        if (enet_host_service(Host, &e, 20) <= 0 || e.type == ENET_EVENT_TYPE_CONNECT)
+            continue;
+        if (e.type != ENET_EVENT_TYPE_RECEIVE)
+            return std::nullopt;
+        auto packet = dplay::DecodePacket({e.packet->data, e.packet->dataLength});
+        enet_packet_destroy(e.packet);
+        if (packet)
+            return packet;
+    }
+    return std::nullopt;
+}
+
+void TRawMachine::Send(const dplay::TPacket& Packet) {
+    const auto bytes = dplay::EncodePacket(Packet);
+    enet_peer_send(Peer, 0,
+                   enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE));
+    enet_host_flush(Host);
+}
+
+} // namespace dplaytest
