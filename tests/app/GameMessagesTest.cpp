@@ -39,7 +39,7 @@ std::optional<TGameMessage> Decode(const TBytes& B, std::int32_t Expected = kTex
     return DecodeGameMessage(B.data(), static_cast<std::int32_t>(B.size()), Expected);
 }
 
-TEST(GameMessages, EachMessageIsToldApartBySizeAndKindInOrder) {
+TEST(GameMessageCodec, EachMessageIsToldApartBySizeAndKindInOrder) {
     TBytes texture(kTextureMessageSize, 0x41);
     TBytes state28(28, 0x43);
     state28[0] = 3;
@@ -89,14 +89,14 @@ TEST(GameMessages, EachMessageIsToldApartBySizeAndKindInOrder) {
     }
 }
 
-TEST(GameMessages, WhatNoSessionHandsOverIsNoMessage) {
+TEST(GameMessageCodec, WhatNoSessionHandsOverIsNoMessage) {
     const std::uint8_t byte = 0;
     EXPECT_FALSE(DecodeGameMessage(&byte, -1, kTextureMessageSize).has_value());
     EXPECT_FALSE(DecodeGameMessage(nullptr, 3, kTextureMessageSize).has_value());
     EXPECT_TRUE(DecodeGameMessage(nullptr, 0, kTextureMessageSize).has_value());
 }
 
-TEST(GameMessages, AStateIsClampedBeforeAnyoneSeesIt) {
+TEST(GameMessageCodec, AStateIsClampedBeforeAnyoneSeesIt) {
     struct {
         TYachtState Sent, Seen;
     } cases[] = {
@@ -127,7 +127,7 @@ TEST(GameMessages, AStateIsClampedBeforeAnyoneSeesIt) {
     }
 }
 
-TEST(GameMessages, EveryMessageTheGameSendsReadsBackAsItself) {
+TEST(GameMessageCodec, EveryMessageTheGameSendsReadsBackAsItself) {
     const TBytes pixels(kTextureMessageSize, 0x5A);
     const TGameMessage messages[] = {
         TControlMessage{},
@@ -162,7 +162,7 @@ TEST(GameMessages, EveryMessageTheGameSendsReadsBackAsItself) {
     }
 }
 
-TEST(GameMessages, ChatShapedLikeAnotherMessageIsTakenAsThatMessage) {
+TEST(GameMessageCodec, ChatShapedLikeAnotherMessageIsTakenAsThatMessage) {
     // The wire has no kind byte for chat: these texts cannot cross as chat, and the receiver
     // must take them as what their shape says, not guess.
     EXPECT_TRUE(
