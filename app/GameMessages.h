@@ -1,9 +1,9 @@
 #pragma once
 // The four messages players exchange, read and written in one place. No message carries a
 // length or a version: a receiver tells them apart by size and kind byte alone, so some texts
-// cannot cross as chat (a 3-byte text starting with byte 1 reads as a control message, one of
-// the hull texture's length as pixels). A state leaves the decoder already through the yacht
-// model's clamping, so nothing further in ever sees raw bytes from the wire.
+// cannot cross as chat (two characters starting with byte 1 read as a control message, a text
+// one byte shorter than the hull texture as pixels). A state leaves the decoder already through
+// the yacht model's clamping, so nothing further in ever sees raw bytes from the wire.
 
 #include "yacht/YachtState.h"
 
