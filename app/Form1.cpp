@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Form2.h"
+#include "app/GameMessages.h"
 #include "app/HullBitmap.h"
 #include "app/MarevoIcon.h"
 #include "platform/rtl/ShiftJis.h"
@@ -11,19 +12,20 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
-#include <cstring>
+#include <filesystem>
 
 TForm1* Form1 = nullptr;
 
 namespace {
 
-constexpr std::int32_t kTextureMessageSize = 49152; // 128 x 128 pixels at 24 bits
 constexpr std::uint32_t kStepPeriodMs = 200;
-constexpr std::uint8_t kStateMessageKind = 2;
-constexpr int kStateMessageSize = 28;
-constexpr std::uint8_t kControlMessageKind = 1;
-constexpr int kControlMessageSize = 3;
 constexpr const char* kReceivedTextureFile = "ENTEX.BMP";
+
+// Every yacht's spinnaker wears this machine's texture, found as at the start: the spinnaker
+// texture never crosses the wire.
+std::string FindSpinnakerTexture() {
+    return rtl::FindFileNoCase("SPINTEX.BMP");
+}
 
 QString Q(const char* Utf8) {
     return QString::fromUtf8(Utf8);
@@ -88,6 +90,8 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
 }
 
 TForm1::~TForm1() {
+    // The chat window sends through DDPD1, which goes with this window.
+    delete Form2;
     if (vcl::Application)
         vcl::Application->SetOnIdle(nullptr);
     FormDestroy();
@@ -127,7 +131,7 @@ void TForm1::BuildMenu() {
 void TForm1::FormCreate() {
     ExpectedTextureSize = kTextureMessageSize;
     HullTextureFile = rtl::FindFileNoCase("HALTEX.BMP");
-    SpinnakerTextureFile = rtl::FindFileNoCase("SPINTEX.BMP");
+    SpinnakerTextureFile = FindSpinnakerTexture();
     DrawYacht1->InitScene();
     Roster = std::make_unique<TPlayerMan>();
     LocalId = 1;
@@ -260,12 +264,15 @@ void TForm1::C1Click() {
                 continue;
             Roster->AddPlayer(id);
             DrawYacht1->AddYacht(Roster->IndexOf(id), "");
+            DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), FindSpinnakerTexture());
         }
+        SendHullTexture();
         if (!Form2) {
             Form2 = new TForm2(*DDPD1, this);
             Form2->show();
         }
-        SendHullTexture();
+        // Only now is there a chat window to say it in.
+        NoteUnexchangeableHullTexture();
         C1->setEnabled(false);
     }
     LastTime = Clock.timeGetTime();
@@ -275,8 +282,10 @@ void TForm1::H1Click() {
     if (OpenPictureDialog1.Execute(this)) {
         HullTextureFile = OpenPictureDialog1.FileName;
         DrawYacht1->SetHullTexture(LocalSlot(), HullTextureFile);
-        if (DrawYacht1->SceneReady && LocalId > 1)
+        if (DrawYacht1->SceneReady && LocalId > 1) {
             SendHullTexture();
+            NoteUnexchangeableHullTexture();
+        }
     }
     LastTime = Clock.timeGetTime();
 }
@@ -315,62 +324,68 @@ void TForm1::X1Click() {
 void TForm1::Timer1Timer() {
     if (!DrawYacht1->SceneReady || LocalId <= 1 || LocalSlot() == 0)
         return;
-    std::uint8_t message[kStateMessageSize] = {kStateMessageKind};
-    const TYachtState state = Roster->Yachts(LocalSlot()).GetState();
-    std::memcpy(message + 4, &state, sizeof state);
-    DDPD1->SendData(0, message, kStateMessageSize);
+    Send(TStateMessage{Roster->Yachts(LocalSlot()).GetState()});
 }
 
 void TForm1::SendHullTexture() {
     const std::optional<THullBitmap> bitmap = ReadHullBitmap(HullTextureFile);
     if (!bitmap)
         return;
-    DDPD1->SendData(0, bitmap->Pixels.data(), bitmap->ImageSize);
+    Send(TTextureMessage{bitmap->Pixels});
+}
+
+void TForm1::NoteUnexchangeableHullTexture() {
+    if (HullTextureFile.empty())
+        return;
+    if (const std::optional<THullBitmap> bitmap = ReadHullBitmap(HullTextureFile);
+        bitmap && IsExchangeableHullBitmap(*bitmap))
+        return;
+    const std::string name = std::filesystem::path(HullTextureFile).filename().string();
+    AddChatLine("ハルテクスチャ「" + name +
+                "」は他のプレイヤーと交換できません。交換できるのは 128 × 128 ピクセル、24 "
+                "ビットのビットマップだけです。");
+}
+
+void TForm1::Send(const TGameMessage& Message) {
+    const std::vector<std::uint8_t> bytes = EncodeGameMessage(Message);
+    DDPD1->SendData(0, bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
 
 void TForm1::DDPD1ArriveMessage(ddpd::TDDPD*, ddpd::TDDPDPlayer* from, const void* data,
                                 std::int32_t dataSize) {
-    if (!from || dataSize < 0 || (!data && dataSize > 0))
+    if (!from)
         return;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    if (dataSize == kControlMessageSize && bytes[0] == kControlMessageKind)
+    const std::optional<TGameMessage> message =
+        DecodeGameMessage(data, dataSize, ExpectedTextureSize);
+    if (!message)
         return;
-    if (dataSize == kStateMessageSize && bytes[0] == kStateMessageKind) {
-        TYachtState state;
-        std::memcpy(&state, bytes + 4, sizeof state);
-        const auto id = static_cast<std::int32_t>(from->ID);
-        if (!Roster || Roster->IndexOf(id) == 0)
-            return;
-        Roster->SetState(id, state);
-        DrawYacht1->SetYachtState(Roster->IndexOf(id), state);
-        return;
-    }
-    if (dataSize == ExpectedTextureSize) {
-        ReceiveHullTexture(from, bytes, dataSize);
-        return;
-    }
-    const std::size_t length = dataSize > 0 ? static_cast<std::size_t>(dataSize) : 0;
-    // An empty message may come without a buffer at all: memchr must not see a null pointer.
-    const auto* end =
-        length > 0 ? static_cast<const std::uint8_t*>(std::memchr(bytes, 0, length)) : nullptr;
-    const std::size_t textLength = end ? static_cast<std::size_t>(end - bytes) : length;
-    const std::string text =
-        ShiftJisToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), textLength));
-    AddChatLine(from->LongName + ":\t" + text);
+    if (const auto* state = std::get_if<TStateMessage>(&*message))
+        ReceiveState(*from, state->State);
+    else if (const auto* texture = std::get_if<TTextureMessage>(&*message))
+        ReceiveHullTexture(*from, texture->Pixels);
+    else if (const auto* chat = std::get_if<TChatMessage>(&*message))
+        AddChatLine(from->LongName + ":\t" + ShiftJisToUtf8(chat->Text));
 }
 
-void TForm1::ReceiveHullTexture(ddpd::TDDPDPlayer* From, const std::uint8_t* Data,
-                                std::int32_t Size) {
+void TForm1::ReceiveState(const ddpd::TDDPDPlayer& From, const TYachtState& State) {
+    const auto id = static_cast<std::int32_t>(From.ID);
+    if (!Roster || Roster->IndexOf(id) == 0)
+        return;
+    Roster->SetState(id, State);
+    DrawYacht1->SetYachtState(Roster->IndexOf(id), State);
+}
+
+void TForm1::ReceiveHullTexture(const ddpd::TDDPDPlayer& From,
+                                std::span<const std::uint8_t> Pixels) {
     const std::optional<THullBitmap> bitmap = ReadHullBitmap(HullTextureFile);
     if (!bitmap)
         return;
     ExpectedTextureSize = bitmap->ImageSize;
     // A length that is not the template's image size would make a bitmap whose headers lie.
-    if (!WriteHullBitmap(kReceivedTextureFile, *bitmap,
-                         std::span(Data, static_cast<std::size_t>(Size))))
+    if (!WriteHullBitmap(kReceivedTextureFile, *bitmap, Pixels))
         return;
     if (Roster)
-        DrawYacht1->SetHullTexture(Roster->IndexOf(static_cast<std::int32_t>(From->ID)),
+        DrawYacht1->SetHullTexture(Roster->IndexOf(static_cast<std::int32_t>(From.ID)),
                                    kReceivedTextureFile);
 }
 
@@ -382,7 +397,7 @@ void TForm1::DDPD1ComesNewChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, co
     const auto id = static_cast<std::int32_t>(player->ID);
     Roster->AddPlayer(id);
     DrawYacht1->AddYacht(Roster->IndexOf(id), "");
-    DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), "SPINTEX.BMP");
+    DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), FindSpinnakerTexture());
     SendHullTexture();
 }
 

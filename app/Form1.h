@@ -2,6 +2,7 @@
 // The main window: the menu, the idle-time frame loop with its fixed 200 ms step, and the local
 // player's commands.
 
+#include "app/GameMessages.h"
 #include "ddidex/DDIDEX.h"
 #include "ddpd/DDPD.h"
 #include "platform/vcl/Dialogs.h"
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 class TForm1 : public vcl::TForm {
@@ -68,6 +70,9 @@ public:
     void X1Click();
     void Timer1Timer();
     void SendHullTexture();
+    // Says in the chat window, on this machine only, when the local hull texture is one the
+    // others cannot take.
+    void NoteUnexchangeableHullTexture();
     void DDPD1ArriveMessage(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* from, const void* data,
                             std::int32_t dataSize);
     void DDPD1ComesNewChallenger(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,
@@ -88,7 +93,9 @@ protected:
 
 private:
     void BuildMenu();
-    void ReceiveHullTexture(ddpd::TDDPDPlayer* From, const std::uint8_t* Data, std::int32_t Size);
+    void Send(const TGameMessage& Message);
+    void ReceiveState(const ddpd::TDDPDPlayer& From, const TYachtState& State);
+    void ReceiveHullTexture(const ddpd::TDDPDPlayer& From, std::span<const std::uint8_t> Pixels);
     // Dropped while there is no chat window.
     void AddChatLine(const std::string& Utf8Line);
     // Read-modify-write of the local state through the model's clamping.

@@ -1,7 +1,8 @@
 #include "app/Form2.h"
 
-#include "platform/rtl/ShiftJis.h"
+#include "app/GameMessages.h"
 #include "ddpd/DDPD.h"
+#include "platform/rtl/ShiftJis.h"
 
 #include <QEvent>
 #include <QMouseEvent>
@@ -75,12 +76,12 @@ void TForm2::FormResize() {
 }
 
 void TForm2::Button1Click() {
-    const std::string text = Edit1->text().toStdString();
-    std::string message = Utf8ToShiftJis(text);
-    message.push_back('\0');
+    const TChatMessage chat{Utf8ToShiftJis(Edit1->text().toStdString())};
+    const std::vector<std::uint8_t> message = EncodeGameMessage(chat);
     Session.SendData(0, message.data(), static_cast<std::int32_t>(message.size()));
+    // The echo is the text as the others get it: what Shift-JIS cannot hold went out as "?".
     const std::string name = Session.LocalPlayer ? Session.LocalPlayer->LongName : std::string();
-    AddLine(QString::fromStdString(name + ":\t" + text));
+    AddLine(QString::fromStdString(name + ":\t" + ShiftJisToUtf8(chat.Text)));
     Edit1->clear();
     Edit1->setFocus();
     if (MainWindow) {

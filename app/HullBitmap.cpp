@@ -88,6 +88,14 @@ std::optional<THullBitmap> ReadHullBitmap(const std::string& FileName) {
     return ParseHullBitmap(bytes);
 }
 
+bool IsExchangeableHullBitmap(const THullBitmap& Bitmap) {
+    if (Bitmap.InfoAndPalette.size() < kInfoHeaderSize)
+        return false;
+    const std::uint8_t* info = Bitmap.InfoAndPalette.data();
+    return U16(info + kBitCountAt) == 24 && I32(info + kWidthAt) == 128 &&
+           I32(info + kHeightAt) == 128 && Bitmap.ImageSize == 128 * 128 * 3;
+}
+
 bool WriteHullBitmap(const std::string& FileName, const THullBitmap& Template,
                      std::span<const std::uint8_t> Pixels) {
     if (Pixels.size() != static_cast<std::size_t>(Template.ImageSize))

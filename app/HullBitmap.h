@@ -21,6 +21,10 @@ struct THullBitmap {
 std::optional<THullBitmap> ReadHullBitmap(const std::string& FileName);
 std::optional<THullBitmap> ParseHullBitmap(std::span<const std::uint8_t> File);
 
+// What every other player can take: 128 x 128 pixels, 24 bits, stored bottom-up, so that its
+// pixel bits are the 49152 bytes a receiver's own template expects.
+bool IsExchangeableHullBitmap(const THullBitmap& Bitmap);
+
 // Writes Template's headers and palette with Pixels as a complete bitmap, through a temporary
 // file in the same folder, so FileName is either the whole new bitmap or left as it was.
 // False when Pixels is not the template's image size or the file cannot be written.

@@ -38,8 +38,8 @@ float AddD(float A, double B) {
     return static_cast<float>(static_cast<double>(A) + B);
 }
 
-float Finite(float V) {
-    return std::isfinite(V) ? V : 0.0f;
+float NumberOrZero(float V) {
+    return std::isnan(V) ? 0.0f : V;
 }
 
 constexpr float kStateLimit = 32000;
@@ -69,20 +69,26 @@ void TCntlYacht::Create() {
     FSpeed = 0;
 }
 
+TYachtState ClampYachtState(const TYachtState& S) {
+    TYachtState c;
+    c.X = ClampF(NumberOrZero(S.X), -kStateLimit, kStateLimit);
+    c.Z = ClampF(NumberOrZero(S.Z), -kStateLimit, kStateLimit);
+    c.Heading = S.Heading;
+    c.Heel = ClampF(NumberOrZero(S.Heel), -45, 45);
+    c.WindAngle = ClampF(NumberOrZero(S.WindAngle), 0, 180);
+    c.Tack = S.Tack;
+    c.SailsTrimmed = S.SailsTrimmed;
+    c.Spinnaker = S.Spinnaker;
+    return c;
+}
+
 void TCntlYacht::SetState(const TYachtState& S) {
-    State.X = ClampF(Finite(S.X), -kStateLimit, kStateLimit);
-    State.Z = ClampF(Finite(S.Z), -kStateLimit, kStateLimit);
-    State.Heading = S.Heading;
-    State.Heel = ClampF(Finite(S.Heel), -45, 45);
-    State.WindAngle = ClampF(Finite(S.WindAngle), 0, 180);
-    State.Tack = S.Tack;
-    State.SailsTrimmed = S.SailsTrimmed;
-    State.Spinnaker = S.Spinnaker;
+    State = ClampYachtState(S);
 }
 
 void TCntlYacht::Steer(float Delta) {
-    // Clamping first keeps NaN out (it counts as no turn) before the truncation.
-    const std::int32_t d = TruncDeg(ClampF(Finite(Delta), -5, 5));
+    // NaN counts as no turn; an infinite delta clamps to a full turn like any other.
+    const std::int32_t d = TruncDeg(ClampF(NumberOrZero(Delta), -5, 5));
     const std::int64_t h = (static_cast<std::int64_t>(TruncDeg(State.Heading)) + d + 36000) % 360;
     State.Heading = static_cast<float>(h);
 }

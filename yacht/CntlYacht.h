@@ -12,8 +12,7 @@ public:
     TCntlYacht() { Create(); }
 
     void Create();
-    // Takes a state from outside with the model's clamping; Speed and Reserved are not taken.
-    // Non-finite X, Z, Heel and WindAngle are stored as 0.
+    // Takes a state from outside through ClampYachtState; Speed and Reserved are not taken.
     void SetState(const TYachtState& S);
     void GetState(TYachtState& S) const { S = State; }
     TYachtState GetState() const { return State; }
@@ -29,6 +28,12 @@ private:
     TYachtState State;
     float FSpeed = 0; // world units per step, never negative; never sent
 };
+
+// The model's clamping of a state from outside: X and Z to -32000..32000, Heel to -45..45,
+// WindAngle to 0..180 (a negative angle waits as 0 for the next step), Heading and the three
+// flags as given, Reserved 0. Infinities clamp like any other value (+inf heel is 45); only
+// NaN, which no clamp can place, counts as 0.
+TYachtState ClampYachtState(const TYachtState& S);
 
 // A - B brought into -179..180 (so -180 becomes 180). Defined for every pair of integers.
 std::int32_t AngleDiff(std::int32_t A, std::int32_t B);

@@ -3,6 +3,9 @@
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "app/HullBitmap.h"
+#include "tests/app/WatchedPlay.h"
+#include "tests/app/YachtVisuals.h"
+#include "yacht/SailTrim.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <unistd.h>
 #include <vector>
 
@@ -127,33 +131,65 @@ TEST_F(GameMessages, A28ByteMessageOfAnotherKindIsChatUpToItsFirstZero) {
                                             "CCCC"));
 }
 
-TEST_F(GameMessages, StateIsClampedInTheRosterButShownAsReceived) {
-    TYachtState sent;
-    sent.X = 100;
-    sent.Z = -50;
-    sent.Heading = 90;
-    sent.WindAngle = -90;
-    TBytes message(28, 0xEE);
-    message[0] = 2;
-    std::memcpy(message.data() + 4, &sent, sizeof sent);
-    Arrive(message);
-    const TYachtState stored = Form->Roster->GetState(Anna.ID);
-    EXPECT_EQ(stored.WindAngle, 0);
-    EXPECT_EQ(stored.X, 100);
-    D3DVECTOR position, direction, up;
-    ASSERT_TRUE(Form->DrawYacht1->GetYachtPlacement(Form->Roster->IndexOf(Anna.ID), position,
-                                                    direction, up));
-    EXPECT_FLOAT_EQ(position.x, 100);
+TEST_F(GameMessages, AStateIsClampedBeforeTheRosterOrTheSceneSeesIt) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    struct {
+        float X, WindAngle;
+        float StoredX, StoredWindAngle;
+    } cases[] = {
+        {100, -90, 100, 0},
+        {inf, 90, 32000, 90},
+        {-inf, -inf, -32000, 0},
+        // Reduced modulo 360 this would read 120 and show a flatter jib than "astern".
+        {0, 3e9f, 0, 180},
+    };
+    const int slot = Form->Roster->IndexOf(Anna.ID);
+    for (const auto& c : cases) {
+        TYachtState sent;
+        sent.X = c.X;
+        sent.Heading = 180;
+        sent.WindAngle = c.WindAngle;
+        sent.SailsTrimmed = 1;
+        TBytes message(28, 0xEE);
+        message[0] = 2;
+        std::memcpy(message.data() + 4, &sent, sizeof sent);
+        Arrive(message);
+        const TYachtState stored = Form->Roster->GetState(Anna.ID);
+        EXPECT_EQ(stored.X, c.StoredX) << c.X;
+        EXPECT_EQ(stored.WindAngle, c.StoredWindAngle) << c.WindAngle;
+        D3DVECTOR position, direction, up;
+        ASSERT_TRUE(Form->DrawYacht1->GetYachtPlacement(slot, position, direction, up));
+        EXPECT_EQ(position.x, c.StoredX) << c.X;
+        EXPECT_EQ(JibShown(*Form->DrawYacht1, slot),
+                  JibTrim(stored, Form->DrawYacht1->FrameCounter).Variant)
+            << c.WindAngle;
+    }
     EXPECT_TRUE(Lines().isEmpty());
 }
 
-TEST_F(GameMessages, StateFromAPlayerWithoutASlotOrAnyBitPatternChangesNothingUnsafe) {
+TEST_F(GameMessages, AStateFromAStrangerChangesNothingAndNaNCountsAsZero) {
+    const TYachtState before = Form->Roster->GetState(Anna.ID);
     ddpd::TDDPDPlayer stranger{99, "x", "x"};
-    TBytes message(28, 0xFF);
+    TBytes message(28, 0xFF); // every number NaN, every flag 255
     message[0] = 2;
     Arrive(message, &stranger);
     EXPECT_EQ(Form->Roster->IndexOf(99), 0);
-    Arrive(message); // NaNs from a known player go through the model's clamping
+    const TYachtState unchanged = Form->Roster->GetState(Anna.ID);
+    EXPECT_EQ(std::memcmp(&before, &unchanged, sizeof before), 0);
+
+    Arrive(message);
+    const TYachtState s = Form->Roster->GetState(Anna.ID);
+    EXPECT_EQ(s.X, 0);
+    EXPECT_EQ(s.Z, 0);
+    EXPECT_EQ(s.Heel, 0);
+    EXPECT_EQ(s.WindAngle, 0);
+    EXPECT_EQ(s.Spinnaker, 255);
+    EXPECT_EQ(s.Reserved, 0);
+    D3DVECTOR position, direction, up;
+    ASSERT_TRUE(Form->DrawYacht1->GetYachtPlacement(Form->Roster->IndexOf(Anna.ID), position,
+                                                    direction, up));
+    EXPECT_EQ(position.x, 0);
+    EXPECT_EQ(position.z, 0);
     EXPECT_TRUE(Lines().isEmpty());
 }
 
@@ -266,12 +302,14 @@ TEST_F(GameMessages, UnusableTemplatesDropTheTexture) {
 }
 
 TEST_F(GameMessages, ArrivalsAndDeparturesAreAnnounced) {
+    // The newcomer's spinnaker wears this machine's texture, whatever its name's letter case.
+    fs::copy_file(fs::path(MAREVO_BINARY_DIR) / "app/SPINTEX.BMP", Folder / "spintex.bmp");
     ddpd::TDDPDPlayer ben{50, "ben", "ベン"};
     Form->DDPD1ComesNewChallenger(Form->DDPD1.get(), &ben, ben.ShortName, ben.LongName);
     const int slot = Form->Roster->IndexOf(50);
     EXPECT_GT(slot, 0);
     EXPECT_TRUE(Form->DrawYacht1->YachtPresent(slot));
-    EXPECT_TRUE(Form->DrawYacht1->HasSpinnaker(slot));
+    EXPECT_TRUE(Textured(YachtVisual(*Form->DrawYacht1, slot, kSpinnaker)));
     Form->DDPD1EscapeChallenger(Form->DDPD1.get(), &ben, ben.ShortName, ben.LongName);
     EXPECT_EQ(Form->Roster->IndexOf(50), 0);
     EXPECT_FALSE(Form->DrawYacht1->YachtPresent(slot));
@@ -288,8 +326,10 @@ TEST_F(GameMessages, LinesAreDroppedOnceTheChatWindowIsGone) {
 }
 
 TEST_F(GameMessages, NoStateIsSentBeforeASession) {
+    TWatchedPlay play(*Form->DDPD1);
     Form->LocalId = 1;
-    Form->Timer1Timer(); // the session component would raise on a send without a session
+    EXPECT_NO_THROW(Form->Timer1Timer());
+    EXPECT_TRUE(play.Sent.empty());
 }
 
 } // namespace

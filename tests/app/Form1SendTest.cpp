@@ -1,6 +1,8 @@
-// What the main window sends over a loopback session: its hull texture's pixel bits and its
-// yacht's state once a tick.
+// What the main window sends over a loopback session: its hull texture's pixel bits (and what
+// it tells its own player about a texture the others cannot take) and its yacht's state once a
+// tick.
 #include "app/Form1.h"
+#include "app/Form2.h"
 #include "tests/ddpd/DDPDTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +78,39 @@ TEST_F(Sending, ATickSendsTheLocalStateOnlyInASession) {
     Form->LocalId = 1;
     Form->Timer1Timer();
     EXPECT_FALSE(PumpUntil([&] { return !Received.empty(); }, std::chrono::milliseconds(300)));
+}
+
+TEST_F(Sending, ATextureChosenInASessionIsSentAndOneTheOthersCannotTakeIsToldHereOnly) {
+    Form->Timer1->stop(); // only the texture is to cross
+    // The guest's arrival, which sends the texture of its own accord, is behind us.
+    ASSERT_TRUE(PumpUntil([&] {
+        return Form->Roster->IndexOf(static_cast<std::int32_t>(Guest->LocalPlayerID)) > 0;
+    }));
+    Form2 = new TForm2(*Form->DDPD1, Form.get());
+    const fs::path data = fs::path(MAREVO_SOURCE_DIR) / "tests/app/data";
+    struct {
+        const char* File;
+        std::size_t SentSize;
+        bool Noted;
+    } cases[] = {{"template24.bmp", 49152, false}, {"small24.bmp", 12288, true}};
+    for (const auto& c : cases) {
+        Received.clear();
+        Form2->ChatMemo->clear();
+        Form->OpenPictureDialog1.OnExecute = [&] { return (data / c.File).string(); };
+        Form->H1Click();
+        ASSERT_TRUE(PumpUntil([&] { return !Received.empty(); })) << c.File;
+        EXPECT_EQ(Received[0].size(), c.SentSize) << c.File;
+        // The note is for this player alone: nothing follows the texture on the wire.
+        EXPECT_FALSE(PumpUntil([&] { return Received.size() > 1; }, std::chrono::milliseconds(300)))
+            << c.File;
+        const QString log = Form2->ChatMemo->toPlainText();
+        EXPECT_EQ(
+            log.contains(QString::fromUtf8("「small24.bmp」は他のプレイヤーと交換できません")),
+            c.Noted)
+            << log.toStdString();
+        EXPECT_EQ(log.contains(QString::fromUtf8("128 × 128 ピクセル、24 ビット")), c.Noted);
+    }
+    delete Form2;
 }
 
 } // namespace

@@ -82,6 +82,26 @@ TEST_F(ChatWindow, EnterSendsTheTextInShiftJisAndLogsItForTheSender) {
     EXPECT_TRUE(Form2->Edit1->text().isEmpty());
 }
 
+TEST_F(ChatWindow, TheSenderSeesItsLineAsTheOthersGetIt) {
+    // Neither the emoji nor the e with its accent exist in Shift-JIS: both cross as "?".
+    Form2->Edit1->setText(QString::fromUtf8("A\U0001F600\u00E9やあ"));
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return !Received.empty(); }));
+    EXPECT_EQ(Received[0], std::string("A??\x82\xE2\x82\xA0\0", 8));
+    EXPECT_EQ(Form2->ChatMemo->toPlainText(), QString::fromUtf8("アンナ:\tA??やあ"));
+}
+
+TEST_F(ChatWindow, AfterSendingTheGameWindowHasTheKeysAgain) {
+    Form2->activateWindow();
+    Form2->Edit1->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form2));
+    ASSERT_FALSE(Main.isActiveWindow());
+    QTest::keyClick(Form2->Edit1, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&Main));
+    EXPECT_TRUE(Main.hasFocus());
+    EXPECT_FALSE(Form2->Edit1->hasFocus());
+}
+
 TEST_F(ChatWindow, AnEmptyTextIsSentAsOneZeroByte) {
     QTest::mouseClick(Form2->Button1, Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return !Received.empty(); }));

@@ -190,6 +190,40 @@ TEST(CntlYacht, SetStateClampsAndKeepsTheRestAsGiven) {
     EXPECT_EQ(y.GetState().WindAngle, AngleDiff(0, 1234 % 360));
 }
 
+TEST(CntlYacht, InfinitiesClampLikeAnyValueAndOnlyNaNCountsAsZero) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float In, X, Heel, WindAngle;
+    } cases[] = {
+        {inf, 32000, 45, 180},
+        {-inf, -32000, -45, 0},
+        {nan, 0, 0, 0},
+        {3e9f, 32000, 45, 180},
+        {-3e9f, -32000, -45, 0},
+        {-0.5f, -0.5f, -0.5f, 0},
+        {1e-40f, 1e-40f, 1e-40f, 1e-40f},
+    };
+    for (const Case& c : cases) {
+        TYachtState in;
+        in.X = in.Z = in.Heel = in.WindAngle = c.In;
+        const TYachtState out = ClampYachtState(in);
+        EXPECT_EQ(out.X, c.X) << c.In;
+        EXPECT_EQ(out.Z, c.X) << c.In;
+        EXPECT_EQ(out.Heel, c.Heel) << c.In;
+        EXPECT_EQ(out.WindAngle, c.WindAngle) << c.In;
+        TCntlYacht y;
+        y.SetState(in);
+        const TYachtState kept = y.GetState();
+        EXPECT_EQ(std::memcmp(&out, &kept, sizeof out), 0) << c.In;
+    }
+    TCntlYacht y;
+    y.Steer(inf);
+    EXPECT_EQ(y.GetState().Heading, 5);
+    y.Steer(-inf);
+    EXPECT_EQ(y.GetState().Heading, 0);
+}
+
 TEST(CntlYacht, AnyBitPatternFromTheWireStaysInsideTheWorld) {
     const std::uint32_t patterns[] = {0x7FC00000u, 0xFFC00001u, 0x7F800000u, 0xFF800000u,
                                       0x7F7FFFFFu, 0xFF7FFFFFu, 0x4F000000u, 0xCF000001u,
