@@ -334,7 +334,8 @@ void TSessionCore::Leave(TTime Now) {
         return;
     Leaving = true;
     LeaveDeadline = Now + kLeaveTime;
-    FinishJoin(DPERR_NOCONNECTION);
+    if (JoinDeadline)
+        FinishJoin(DPERR_NOCONNECTION);
     for (const auto& r : Requests)
         Act(TPlayerDoneAction{r.first, DPERR_NOCONNECTION, 0});
     Requests.clear();
