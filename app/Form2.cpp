@@ -1,7 +1,7 @@
 #include "app/Form2.h"
 
-#include "platform/rtl/ShiftJis.h"
 #include "ddpd/DDPD.h"
+#include "platform/rtl/ShiftJis.h"
 
 #include <QEvent>
 #include <QMouseEvent>
