@@ -27,6 +27,14 @@ int main(int argc, char** argv) {
     }
 
     vcl::TFrameworkApp qt(argc, argv);
+    // As early as the toolkit can hear it: a stop asked for while the window is being made
+    // ends the program as soon as the message loop runs.
+    TQuitSignal quit([] {
+        if (Form1)
+            Form1->close();
+        else if (vcl::Application)
+            vcl::Application->Terminate();
+    });
     // Ties the windows to the desktop entry "marevo.desktop", its name and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("marevo"));
     vcl::TApplication application;
@@ -42,7 +50,6 @@ int main(int argc, char** argv) {
     TSystemClock clock;
     TForm1 form(clock);
     Form1 = &form;
-    TQuitSignal quit([&form] { form.close(); });
     form.show();
     application.Run();
     return 0;

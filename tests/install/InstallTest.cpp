@@ -231,6 +231,11 @@ TEST_F(Installed, FromTheMenuTheGameMakesAndSeedsItsFolderPlaysAndEndsCleanly) {
     const fs::path folder = home / ".local/share/marevo";
     TChild game({(Usr / "bin/marevo").string(), "--game-folder"}, UserEnvironment(home), home,
                 Stage / "game.out");
+    // The folder is made before the window; a first start may take a while to find its fonts.
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (!fs::exists(folder / "SPINTEX.BMP") && game.Running() &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
     std::this_thread::sleep_for(2s);
     ASSERT_TRUE(game.Running()) << ReadFile(Stage / "game.out.err");
     for (const char* name : {"HALTEX.BMP", "SPINTEX.BMP"})
