@@ -1,7 +1,6 @@
 # Where `cmake --install` (and so the Debian package) puts each file: the program, its data
 # folder, the desktop entry, the icon theme's icons, the AppStream metainfo, the manual page,
-# and the documents a Debian package carries. (lintian finds nothing to warn of in the package;
-# a warning that ever must stay goes in share/lintian/overrides/marevo, with its reason.)
+# and the documents a Debian package carries.
 
 # A real release sets these to the project's own home page, AppStream identifier (a reversed
 # domain name the project holds) and maintainer.
@@ -27,6 +26,17 @@ add_custom_command(
 add_custom_target(installed_documents ALL DEPENDS ${staged}/marevo.6.gz ${staged}/changelog.gz)
 
 install(TARGETS marevo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian keeps games in /usr/games, which root's shell and many containers do not search: a link
+# in bin finds the game from any shell.
+if(NOT CMAKE_INSTALL_BINDIR STREQUAL "bin")
+    file(RELATIVE_PATH link_target ${CMAKE_INSTALL_PREFIX}/bin ${CMAKE_INSTALL_FULL_BINDIR}/marevo)
+    file(MAKE_DIRECTORY ${staged}/bin)
+    file(CREATE_LINK ${link_target} ${staged}/bin/marevo SYMBOLIC)
+    install(FILES ${staged}/bin/marevo DESTINATION bin)
+    # The one warning lintian has for the package, with its reason.
+    install(FILES ${dist}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME marevo)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/app/data/HALTEX.BMP ${CMAKE_SOURCE_DIR}/app/data/SPINTEX.BMP
               ${CMAKE_SOURCE_DIR}/app/data/MAREVOP1.HLP
         DESTINATION ${MAREVO_INSTALL_DATADIR})
