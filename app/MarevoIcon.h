@@ -2,5 +2,5 @@
 
 #include <QIcon>
 
-// The program's icon: a white sail and a red hull on a round patch of sea.
+// The program's icon in every size the build drew it: the game's yacht on a round patch of sea.
 QIcon MarevoIcon();

@@ -1,13 +1,52 @@
+#include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/GameFolder.h"
+#include "app/QuitSignal.h"
 #include "platform/vcl/Forms.h"
 #include "platform/winmm/TimeGetTime.h"
 
+#include <QGuiApplication>
+
+#include <cstdio>
+
 int main(int argc, char** argv) {
+    // Before the toolkit starts, so that --help and --version work without a display.
+    const TCommandLine line = ParseCommandLine(argc, argv);
+    switch (line.Action) {
+    case TCommandLine::ShowHelp:
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    case TCommandLine::ShowVersion:
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    case TCommandLine::Refuse:
+        std::fprintf(stderr, "%s\n", line.Error.c_str());
+        return kUsageExitCode;
+    case TCommandLine::Play:
+        break;
+    }
+
     vcl::TFrameworkApp qt(argc, argv);
+    // As early as the toolkit can hear it: a stop asked for while the window is being made
+    // ends the program as soon as the message loop runs.
+    TQuitSignal quit([] {
+        if (Form1)
+            Form1->close();
+        else if (vcl::Application)
+            vcl::Application->Terminate();
+    });
+    // Ties the windows to the desktop entry "marevo.desktop", its name and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("marevo"));
     vcl::TApplication application;
     application.Initialize();
     application.SetTitle("Marevo");
     application.SetHelpFile("Marevop1.hlp");
+    const std::vector<std::filesystem::path> data = DataFolders();
+    application.SetDataFolder(data.back().string() + "/");
+    if (line.GameFolder) {
+        if (const std::string problem = EnterGameFolder(GameFolderPath(), data); !problem.empty())
+            vcl::ShowMessage(problem);
+    }
     TSystemClock clock;
     TForm1 form(clock);
     Form1 = &form;

@@ -1,6 +1,7 @@
 #include "dddd/ErrorReport.h"
 
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/UserFolders.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@ namespace dddd {
 TErrorReporter::TErrorReporter(TReportSwitches S) : Switches(std::move(S)) {}
 
 std::string TErrorReporter::LogPath() const {
-    return (LogFolder.empty() ? rtl::ExecutableFolder() : LogFolder) + Switches.LogFileName;
+    return (LogFolder.empty() ? rtl::LogFolder() : LogFolder) + Switches.LogFileName;
 }
 
 int TErrorReporter::DebugLog(const std::string& Message) {

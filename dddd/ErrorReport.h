@@ -1,7 +1,8 @@
 #pragma once
 // The debug log and failure report that each platform component carries a copy of. What a
 // copy does with a message is fixed by its switches: raise an exception, write a numbered
-// line to its log file beside the executable, end the program.
+// line to its log file beside the executable (or, where the program may not write, in the
+// user's state folder), end the program.
 
 #include <cstdint>
 #include <functional>
@@ -36,7 +37,7 @@ public:
     // DebugLog and, with the halt switch, the program ends as in ReportError.
     void DebugLogThenHalt(const std::string& Message);
 
-    // Where the log lies; the executable's folder unless a test moves it.
+    // Where the log lies; rtl::LogFolder() unless a test moves it.
     void SetLogFolder(std::string Folder) { LogFolder = std::move(Folder); }
     std::string LogPath() const;
     std::int32_t LineCount() const { return LineCounter; }

@@ -41,6 +41,8 @@ bool TApplication::HelpCommand(int Command) {
     std::string path = rtl::FindFileNoCase(FHelpFile);
     if (path.empty())
         path = rtl::FindFileNoCase(FHelpFile, rtl::ExecutableFolder());
+    if (path.empty() && !FDataFolder.empty())
+        path = rtl::FindFileNoCase(FHelpFile, FDataFolder);
     if (path.empty()) {
         ShowMessage("ヘルプファイル " + FHelpFile + " が見つかりません");
         return false;

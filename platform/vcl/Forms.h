@@ -33,8 +33,11 @@ public:
     std::string HelpFile() const { return FHelpFile; }
     void SetHelpFile(const std::string& File) { FHelpFile = File; }
     // Shows the help file's contents page in a viewer window of ours. The file is looked for
-    // in the current directory (any letter case), then beside the program. False when no file.
+    // in the current directory (any letter case), then beside the program, then in the
+    // program's data folder. False when no file.
     bool HelpCommand(int Command);
+    // Where an installed program keeps its help file; with the trailing slash.
+    void SetDataFolder(const std::string& Folder) { FDataFolder = Folder; }
 
     // Called whenever the message queue is empty. Setting Done to false asks for another call;
     // the loop then waits at most 1 ms for new messages before calling again.
@@ -71,6 +74,7 @@ private:
 
     std::string FTitle;
     std::string FHelpFile;
+    std::string FDataFolder;
     TIdleEvent FOnIdle;
     QTimer IdleTimer;
     bool FTerminated = false;

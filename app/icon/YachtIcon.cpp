@@ -1,0 +1,131 @@
+#include "app/icon/YachtIcon.h"
+
+#include "platform/d3drm/RMDevice.h"
+#include "platform/d3drm/RenderTarget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kOversample = 4;
+
+// A 32-bit colour buffer with a 16-bit depth buffer in plain memory; the depth tells which
+// pixels the yacht covers.
+struct TIconTarget final : TRenderTargetSource {
+    explicit TIconTarget(int Side)
+        : Side(Side), Colour(std::size_t(Side) * Side, 0), Depth(std::size_t(Side) * Side, 0) {}
+    HRESULT Lock(TRenderTarget& T) override {
+        T.Pixels = reinterpret_cast<BYTE*>(Colour.data());
+        T.Pitch = Side * 4;
+        T.Width = T.Height = Side;
+        T.BitCount = 32;
+        T.RedMask = 0xFF0000;
+        T.GreenMask = 0x00FF00;
+        T.BlueMask = 0x0000FF;
+        T.Depth = reinterpret_cast<BYTE*>(Depth.data());
+        T.DepthPitch = Side * 2;
+        T.DepthBits = 16;
+        return S_OK;
+    }
+    void Unlock() override {}
+
+    int Side;
+    std::vector<std::uint32_t> Colour;
+    std::vector<std::uint16_t> Depth;
+};
+
+// One sample of the big picture: colour and coverage, 0..1.
+struct TSample {
+    float R = 0, G = 0, B = 0, A = 0;
+};
+
+// The sea behind the yacht: a disc, lighter towards its top where the light comes from.
+TSample SeaAt(float X, float Y, float Side) {
+    const float cx = Side / 2, cy = Side * 0.54f, r = Side * 0.44f;
+    const float dx = X - cx, dy = Y - cy;
+    if (dx * dx + dy * dy > r * r)
+        return {};
+    const float t = std::clamp((dy + r) / (2 * r), 0.0f, 1.0f);
+    return {(40 - 20 * t) / 255, (120 - 50 * t) / 255, (200 - 60 * t) / 255, 1};
+}
+
+} // namespace
+
+void PoseIconYacht(TDrawYacht& Scene) {
+    // On a broad reach with the wind over the port quarter, heeled a little, the spinnaker
+    // drawing and turned towards the camera.
+    TYachtState state = ResetYachtState();
+    state.Heading = 0;
+    state.Heel = 10;
+    state.WindAngle = -140;
+    state.Tack = 1;
+    state.Spinnaker = 1;
+    Scene.FrameCounter = 1; // odd: no sail luffs
+    Scene.SetYachtState(1, state);
+}
+
+TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
+    const int side = Size * kOversample;
+    auto owned = std::make_unique<TIconTarget>(side);
+    TIconTarget& target = *owned;
+    IDirect3DRMDevice2* device = nullptr;
+    IDirect3DRMViewport* viewport = nullptr;
+    CreateDeviceOnTarget(std::move(owned), &device);
+    device->SetQuality(D3DRMRENDER_GOURAUD);
+    // From abeam on the port side, a little aft and low, looking up at the rig. The scene's
+    // own camera is borrowed: the game's views are not wanted here.
+    IDirect3DRMFrame2* camera = Scene.CameraFrame;
+    const float eye[3] = {-15, 3.5f, -4}, at[3] = {0, 7, 1};
+    const float d[3] = {at[0] - eye[0], at[1] - eye[1], at[2] - eye[2]};
+    camera->SetPosition(Scene.YachtsFrame, eye[0], eye[1], eye[2]);
+    camera->SetOrientation(Scene.YachtsFrame, d[0], d[1], d[2], 0, 1, 0);
+    Scene.D3DRM->CreateViewport(device, camera, 0, 0, side, side, &viewport);
+    viewport->SetBack(5000);
+    viewport->Clear();
+    viewport->Render(Scene.SceneFrame);
+    device->Update();
+    viewport->Release();
+
+    // The device owns the target: read it before letting the device go.
+    TIconPicture picture;
+    picture.Size = Size;
+    picture.Pixels.reserve(std::size_t(Size) * Size);
+    for (int y = 0; y < Size; ++y) {
+        for (int x = 0; x < Size; ++x) {
+            TSample sum;
+            for (int sy = 0; sy < kOversample; ++sy) {
+                for (int sx = 0; sx < kOversample; ++sx) {
+                    const int bx = x * kOversample + sx, by = y * kOversample + sy;
+                    const std::size_t i = std::size_t(by) * side + bx;
+                    TSample s;
+                    if (target.Depth[i] != 0xFFFF) {
+                        const std::uint32_t c = target.Colour[i];
+                        s = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                             (c & 0xFF) / 255.0f, 1};
+                    } else {
+                        s = SeaAt(bx + 0.5f, by + 0.5f, float(side));
+                    }
+                    // Summed premultiplied, so the edges blend with what lies behind the icon.
+                    sum.R += s.R * s.A;
+                    sum.G += s.G * s.A;
+                    sum.B += s.B * s.A;
+                    sum.A += s.A;
+                }
+            }
+            std::uint32_t pixel = 0;
+            if (sum.A > 0) {
+                auto channel = [&](float V) {
+                    return std::uint32_t(std::lround(std::clamp(V / sum.A, 0.0f, 1.0f) * 255));
+                };
+                const float alpha = sum.A / (kOversample * kOversample);
+                pixel = (std::uint32_t(std::lround(alpha * 255)) << 24) | (channel(sum.R) << 16) |
+                        (channel(sum.G) << 8) | channel(sum.B);
+            }
+            picture.Pixels.push_back(pixel);
+        }
+    }
+    device->Release();
+    return picture;
+}
