@@ -42,7 +42,10 @@ protected:
         const int before = Drawn();
         bool done = true;
         Form.IdleHandler(done);
-        EXPECT_FALSE(done); // the loop always asks to run again
+        // It sleeps until a message comes or the next step is due, one past the period.
+        EXPECT_TRUE(done);
+        EXPECT_EQ(vcl::Application->IdleWakeRequested(),
+                  Form.StepPeriod + 1 - Form.TimeAccumulator);
         return Drawn() - before;
     }
     int Drawn() const { return Form.DrawYacht1->FrameCounter; }
