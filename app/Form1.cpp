@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <filesystem>
 
 TForm1* Form1 = nullptr;
@@ -19,6 +20,7 @@ TForm1* Form1 = nullptr;
 namespace {
 
 constexpr std::uint32_t kStepPeriodMs = 200;
+constexpr std::uint32_t kJoystickPollMs = 20;
 constexpr const char* kReceivedTextureFile = "ENTEX.BMP";
 
 // Every yacht's spinnaker wears this machine's texture, found as at the start: the spinnaker
@@ -175,7 +177,23 @@ void TForm1::IdleHandler(bool& Done) {
             ClearCommands();
         }
     }
-    Done = false;
+    // Nothing changes before the next step is due but what the player does, and keys and the
+    // mouse come as messages, which end the wait at once: sleep until then.
+    Done = true;
+    if (vcl::Application)
+        vcl::Application->WakeIdleAfter(IdleWait());
+}
+
+std::uint32_t TForm1::IdleWait() const {
+    // Strictly more than one period steps: one millisecond past the period.
+    std::uint32_t wait = TimeAccumulator < StepPeriod ? StepPeriod - TimeAccumulator + 1 : 1;
+    if (!DrawYacht1->SceneReady || LocalSlot() == 0)
+        wait = kStepPeriodMs; // nothing runs: only look again now and then
+    // A joystick sends no messages, and a poll sees only where it is now: a press that began and
+    // ended between two polls would be lost. Players' presses last longer than this.
+    if (Joy->JoystickCount > 0)
+        wait = std::min(wait, kJoystickPollMs);
+    return wait;
 }
 
 void TForm1::PollJoystick() {

@@ -83,6 +83,8 @@ public:
     void PollJoystick();
     void ApplyCommands();
     void ClearCommands();
+    // How long the loop may sleep after an idle call before the frame function must look again.
+    std::uint32_t IdleWait() const;
 
     // The local yacht's slot (Roster.IndexOf(LocalId)).
     int LocalSlot() const { return Roster ? Roster->IndexOf(LocalId) : 0; }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# CPU use of the running game while one yacht sails alone, over 10 s (goal: under 5 % of a core).
+# CPU use of the running game while one yacht sails alone, over 10 s, start-up included (goal: at
+# most 1 % of a core: the loop sleeps between its 200 ms steps).
 # Usage: bench/app/cpu_use.sh [path to marevo]   (headless unless DISPLAY is set)
 set -euo pipefail
 game=${1:-build/default/app/marevo}

@@ -4,19 +4,31 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTextBrowser>
+#include <QTranslator>
+
+#include <algorithm>
+#include <climits>
 
 namespace vcl {
 
 TApplication* Application = nullptr;
 
+namespace {
+
+// The longest the loop waits between two idle calls that asked for more.
+constexpr std::uint32_t kIdleAgainMs = 1;
+
+} // namespace
+
 TApplication::TApplication() {
     Application = this;
     IdleTimer.setTimerType(Qt::PreciseTimer);
-    // A 1 ms interval is the longest the loop waits between two idle calls that asked for more.
-    IdleTimer.setInterval(1);
+    IdleTimer.setSingleShot(true);
     connect(&IdleTimer, &QTimer::timeout, this, [this] { DoIdle(); });
     qApp->installEventFilter(this);
 }
@@ -31,8 +43,9 @@ TApplication::~TApplication() {
 
 void TApplication::SetTitle(const std::string& Title) {
     FTitle = Title;
+    // The name goes into the window class, through which the desktop knows the program's
+    // windows. It is not made the display name: X11 would append that to every caption.
     QApplication::setApplicationName(QString::fromStdString(Title));
-    QApplication::setApplicationDisplayName(QString::fromStdString(Title));
 }
 
 bool TApplication::HelpCommand(int Command) {
@@ -64,27 +77,43 @@ bool TApplication::HelpCommand(int Command) {
 
 void TApplication::SetOnIdle(TIdleEvent Handler) {
     FOnIdle = std::move(Handler);
+    IdleDueSoon = false;
     if (FOnIdle)
-        IdleTimer.start();
+        ScheduleIdle(kIdleAgainMs);
     else
         IdleTimer.stop();
 }
 
+void TApplication::ScheduleIdle(std::uint32_t Ms) {
+    IdleDueSoon = Ms <= kIdleAgainMs;
+    IdleTimer.start(static_cast<int>(std::min<std::uint32_t>(Ms, INT_MAX)));
+}
+
 void TApplication::DoIdle() {
-    if (!FOnIdle) {
-        IdleTimer.stop();
+    IdleDueSoon = false;
+    IdleTimer.stop();
+    // A modal box of the default handler runs a loop of its own: no idle call inside this one.
+    if (!FOnIdle || InIdle)
         return;
-    }
     bool done = true;
+    IdleWake = 0;
+    InIdle = true;
     Guard([&] { FOnIdle(done); });
-    if (done)
-        IdleTimer.stop(); // until the next message arrives
+    InIdle = false;
+    if (!FOnIdle)
+        return;
+    if (!done)
+        ScheduleIdle(kIdleAgainMs);
+    else if (IdleWake > 0)
+        ScheduleIdle(IdleWake);
+    // else: until the next message arrives
 }
 
 bool TApplication::eventFilter(QObject* Watched, QEvent* Event) {
-    // Any message other than the idle timer's own may make the idle handler want to run.
-    if (FOnIdle && !IdleTimer.isActive() && Watched != &IdleTimer)
-        IdleTimer.start();
+    // Any message other than the idle timer's own may make the idle handler want to run. What
+    // the handler itself sends while it runs it has seen already.
+    if (FOnIdle && !IdleDueSoon && !InIdle && Watched != &IdleTimer)
+        ScheduleIdle(0);
     return QObject::eventFilter(Watched, Event);
 }
 
@@ -110,6 +139,16 @@ void TApplication::ShowException(const std::exception& E) {
 TFrameworkApp::TFrameworkApp(int& Argc, char** Argv) : QApplication(Argc, Argv) {
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    // The program speaks Japanese whatever the system's language: so do the file dialog, the
+    // message boxes and the standard buttons beside its own texts. Without the translations
+    // (not installed) they stay English.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+    else
+        delete translator;
+    setDesktopFileName(QFileInfo(applicationFilePath()).completeBaseName());
 }
 
 bool TFrameworkApp::notify(QObject* Receiver, QEvent* Event) {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <string>
@@ -40,9 +41,15 @@ public:
     void SetDataFolder(const std::string& Folder) { FDataFolder = Folder; }
 
     // Called whenever the message queue is empty. Setting Done to false asks for another call;
-    // the loop then waits at most 1 ms for new messages before calling again.
+    // the loop then waits at most 1 ms for new messages before calling again. Done left true
+    // waits for the next message, or for the time the handler gave WakeIdleAfter.
     using TIdleEvent = std::function<void(bool& Done)>;
     void SetOnIdle(TIdleEvent Handler);
+    // For an idle handler that has nothing to do now but something due later: the wait that
+    // follows this idle call ends after at most Ms milliseconds even when no message arrives.
+    // Holds for one wait; 0 waits for a message only.
+    void WakeIdleAfter(std::uint32_t Ms) { IdleWake = Ms; }
+    std::uint32_t IdleWakeRequested() const { return IdleWake; }
     // Runs the message loop until Terminate or the last window closes.
     void Run();
     void Terminate();
@@ -72,11 +79,18 @@ public:
 private:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
+    // The next idle call comes after Ms, unless one is already due sooner.
+    void ScheduleIdle(std::uint32_t Ms);
+
     std::string FTitle;
     std::string FHelpFile;
     std::string FDataFolder;
     TIdleEvent FOnIdle;
     QTimer IdleTimer;
+    // An idle call is due within a millisecond: messages need not bring it forward.
+    bool IdleDueSoon = false;
+    bool InIdle = false;
+    std::uint32_t IdleWake = 0;
     bool FTerminated = false;
     QWidget* HelpViewer = nullptr;
 };
@@ -86,7 +100,8 @@ private:
 class TFrameworkApp : public QApplication {
 public:
     // Also maps the Japanese system font names of the form descriptions onto the metric-
-    // compatible IPA fonts.
+    // compatible IPA fonts, makes Qt's own dialogs and buttons speak Japanese, and names the
+    // desktop entry after the program file.
     TFrameworkApp(int& Argc, char** Argv);
     bool notify(QObject* Receiver, QEvent* Event) override;
 };

@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "platform/d3drm/RMMeshBuilder.h"
 #include "yacht/SailTrim.h"
 #include "yacht/YachtMath.h"
 
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -42,7 +45,10 @@ protected:
         const int before = Drawn();
         bool done = true;
         Form.IdleHandler(done);
-        EXPECT_FALSE(done); // the loop always asks to run again
+        // It sleeps until a message comes or the next step is due, one past the period.
+        EXPECT_TRUE(done);
+        EXPECT_EQ(vcl::Application->IdleWakeRequested(),
+                  Form.StepPeriod + 1 - Form.TimeAccumulator);
         return Drawn() - before;
     }
     int Drawn() const { return Form.DrawYacht1->FrameCounter; }
@@ -89,6 +95,37 @@ protected:
         yacht->Release();
         yachts->Release();
         return std::abs(d.x - Pose.DX) < 1e-5f && std::abs(d.z - Pose.DZ) < 1e-5f;
+    }
+    // Whether yacht Slot's hull (kHull) or one of its sails (0 main, 1 jib, 2 spinnaker) is
+    // drawn with a texture.
+    static constexpr int kHull = -1, kSpinnaker = 2;
+    bool Textured(int Slot, int Part) {
+        IDirect3DRMFrameArray* yachts = nullptr;
+        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
+        IDirect3DRMFrame* frame = nullptr;
+        yachts->GetElement(static_cast<DWORD>(Slot - 1), &frame);
+        yachts->Release();
+        if (Part >= 0) {
+            IDirect3DRMFrameArray* sails = nullptr;
+            frame->GetChildren(&sails);
+            frame->Release();
+            sails->GetElement(static_cast<DWORD>(Part), &frame);
+            sails->Release();
+        }
+        IDirect3DRMVisualArray* visuals = nullptr;
+        frame->GetVisuals(&visuals);
+        frame->Release();
+        bool textured = false;
+        for (DWORD i = 0; i < visuals->GetSize(); ++i) {
+            IDirect3DRMVisual* visual = nullptr;
+            visuals->GetElement(i, &visual);
+            if (auto* mesh = dynamic_cast<TRMMeshBuilder*>(visual))
+                for (const TPreparedTriangle& t : mesh->Geometry().Triangles)
+                    textured |= t.Texture != nullptr;
+            visual->Release();
+        }
+        visuals->Release();
+        return textured;
     }
     void SetHeading(float Heading) {
         TYachtState s = Local();
@@ -302,30 +339,57 @@ TEST_F(FrameLoop, CancelledDialogsOnlyResetTheClockReading) {
     EXPECT_EQ(Idle(), 0);
 }
 
-TEST_F(FrameLoop, PickedTexturesAreRememberedForTheLocalYacht) {
-    Form.OpenPictureDialog1.OnExecute = [] { return std::string("/tmp/hull.bmp"); };
+TEST_F(FrameLoop, AChosenTextureDressesTheLocalYachtOnly) {
+    Form.Roster->AddPlayer(7);
+    const int other = Form.Roster->IndexOf(7);
+    Form.DrawYacht1->AddYacht(other, "");
+    Form.DrawYacht1->SetSpinnakerTexture(other, "");
+    const std::string hull = std::string(MAREVO_BINARY_DIR) + "/app/HALTEX.BMP";
+    const std::string spinnaker = std::string(MAREVO_BINARY_DIR) + "/app/SPINTEX.BMP";
+    Form.OpenPictureDialog1.OnExecute = [&] { return hull; };
     Form.H1Click();
-    EXPECT_EQ(Form.HullTextureFile, "/tmp/hull.bmp");
+    EXPECT_EQ(Form.HullTextureFile, hull);
+    EXPECT_TRUE(Textured(1, kHull));
+    EXPECT_FALSE(Textured(other, kHull));
+    EXPECT_FALSE(Textured(1, kSpinnaker));
+    Form.OpenPictureDialog1.OnExecute = [&] { return spinnaker; };
     Form.S1Click();
-    EXPECT_EQ(Form.SpinnakerTextureFile, "/tmp/hull.bmp");
+    EXPECT_EQ(Form.SpinnakerTextureFile, spinnaker);
+    EXPECT_TRUE(Textured(1, kSpinnaker));
+    EXPECT_FALSE(Textured(other, kSpinnaker));
+    EXPECT_EQ(Form.HullTextureFile, hull); // the other choice is kept
 }
 
-TEST_F(FrameLoop, UseHalTogglesTheOptionsAndRestartsTheDisplay) {
+TEST_F(FrameLoop, UseHalTogglesTheOptionsAndRestartsTheDisplayInTheWindow) {
     int builds = 0;
     Form.DrawYacht1->OnChangeDisplayMode = [&](dddd::TDDDD*) { ++builds; };
-    Form.USEHALU1->trigger();
-    EXPECT_TRUE(Form.USEHALU1->isChecked());
-    EXPECT_TRUE(Form.DrawYacht1->D3DOptions.Empty());
-    Form.USEHALU1->trigger();
-    EXPECT_FALSE(Form.USEHALU1->isChecked());
-    EXPECT_EQ(Form.DrawYacht1->D3DOptions,
-              (dddd::TD3DOptions{dddd::DontUseRGBEmulation, dddd::DontUseHAL}));
+    const dddd::TD3DOptions software{dddd::DontUseRGBEmulation, dddd::DontUseHAL};
+    for (const bool checked : {true, false}) {
+        // Spoil the mode, so that only a restart with the window's own settings puts it back.
+        Form.DrawYacht1->ModeWidth = 0;
+        Form.DrawYacht1->ModeBitCount = 0;
+        Form.USEHALU1->trigger();
+        EXPECT_EQ(Form.USEHALU1->isChecked(), checked);
+        EXPECT_EQ(Form.DrawYacht1->D3DOptions, checked ? dddd::TD3DOptions{} : software);
+        EXPECT_FALSE(Form.DrawYacht1->ModeFullScreen);
+        EXPECT_EQ(Form.DrawYacht1->ModeWidth, 640);
+        EXPECT_EQ(Form.DrawYacht1->ModeHeight, 480);
+        EXPECT_EQ(Form.DrawYacht1->ModeBitCount, 16);
+        // And the frame loop draws on the new display.
+        Clock.Advance(201);
+        EXPECT_EQ(Idle(), 1);
+    }
     EXPECT_EQ(builds, 2);
 }
 
 TEST_F(FrameLoop, TheTimerSendsNothingBeforeASession) {
-    // Nothing to observe but the absence of a crash with no session and no sender.
+    // There is no session to send to: a send would fail and reach the default handler.
+    std::vector<std::string> shown;
+    vcl::Application->OnShowException = [&](const std::string& What) { shown.push_back(What); };
+    QTest::qWait(1100); // a tick of the real timer
     Form.Timer1Timer();
+    vcl::Application->OnShowException = nullptr;
+    EXPECT_TRUE(shown.empty()) << shown.front();
     EXPECT_EQ(Form.LocalId, 1);
 }
 

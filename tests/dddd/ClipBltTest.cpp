@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 bool Same(const RECT& A, const RECT& B) {
@@ -93,4 +95,44 @@ TEST(ClipBlt, TheDivisionTruncatesTowardZero) {
     ASSERT_TRUE(dddd::ClipBlt(dst2, src2, kScreen));
     EXPECT_EQ(src2.left, 2); // 3 - (1 - 0) * 3 / 2 = 3 - 1
     EXPECT_EQ(dst2.left, 0);
+}
+
+TEST(ClipBlt, HugeRectanglesWrapAsThirtyTwoBitArithmeticDoes) {
+    // A destination spanning the whole 32-bit range has the wrapped width -1, and a clip of no
+    // width or height then asks for INT_MIN / -1, which wraps to INT_MIN instead of trapping.
+    struct TCase {
+        RECT Dst, Src, Clip;
+        RECT OutDst, OutSrc;
+    };
+    const TCase cases[] = {
+        {{INT_MIN, 0, INT_MAX, 10},
+         {0, 0, 1, 1},
+         {0, 0, 0, 768},
+         {0, 0, 0, 10},
+         {INT_MIN, 0, INT_MIN, 1}},
+        {{0, INT_MIN, 10, INT_MAX},
+         {0, 0, 1, 1},
+         {0, 0, 1024, 0},
+         {0, 0, 10, 0},
+         {0, INT_MIN, 1, INT_MIN}},
+        // An even source length makes the product wrap to 0 instead.
+        {{INT_MIN, 0, INT_MAX, 10},
+         {0, 0, 640, 480},
+         {0, 0, 0, 768},
+         {0, 0, 0, 10},
+         {0, 0, 0, 480}},
+        {{INT_MIN, 0, INT_MAX, 10},
+         {5, 0, 6, 1},
+         {0, 0, 0, 768},
+         {0, 0, 0, 10},
+         {INT_MIN + 5, 0, INT_MIN + 5, 1}},
+    };
+    for (const TCase& c : cases) {
+        RECT dst = c.Dst, src = c.Src;
+        ASSERT_TRUE(dddd::ClipBlt(dst, src, c.Clip)) << c.Dst.left << "," << c.Dst.top;
+        EXPECT_TRUE(Same(dst, c.OutDst))
+            << dst.left << "," << dst.top << "," << dst.right << "," << dst.bottom;
+        EXPECT_TRUE(Same(src, c.OutSrc))
+            << src.left << "," << src.top << "," << src.right << "," << src.bottom;
+    }
 }
