@@ -159,6 +159,30 @@ int FalseDepartures(TSim& Sim, const std::set<int>& Left) {
     return wrong;
 }
 
+// Machines 0 .. Machines - 1, of which 0 hosts and 1 .. Playing - 1 have joined.
+testing::AssertionResult Gather(TSim& Sim, int Machines, int Playing) {
+    for (int i = 0; i < Machines; ++i)
+        Sim.Add();
+    Host(Sim, 0);
+    for (int i = 1; i < Playing; ++i)
+        if (!Joined(Sim, i, 0))
+            return testing::AssertionFailure() << "machine " << i << " could not join";
+    return testing::AssertionSuccess();
+}
+
+// Whether every one of Watchers stops listing Player within Limit.
+bool GoneWithin(TSim& Sim, DPID Player, std::initializer_list<int> Watchers, TMs Limit) {
+    return Sim.RunUntil(
+        [&] {
+            for (const int i : Watchers)
+                for (const auto& p : Sim.At(i).Shown)
+                    if (p.Id == Player)
+                        return false;
+            return true;
+        },
+        Limit);
+}
+
 #define EXPECT_RUN(Seed, Sim, Check) EXPECT_TRUE(Check) << "seed " << Seed << '\n' << Sim.Describe()
 
 } // namespace
@@ -166,26 +190,13 @@ int FalseDepartures(TSim& Sim, const std::set<int>& Left) {
 TEST(SessionSim, JoinsAndLeavesUnderLossDuplicationAndReorderingAgree) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05});
-        for (int i = 0; i < 5; ++i)
-            sim.Add();
-        Host(sim, 0);
-        for (int i = 1; i < 4; ++i)
-            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 5, 4)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, 10s);
         const DPID leaver = sim.At(2).Own().front();
         sim.Leave(2);
         // A goodbye is heard at once, not after the time-out that finds a vanished machine.
-        EXPECT_TRUE(sim.RunUntil(
-            [&] {
-                for (const int i : {0, 1, 3})
-                    for (const auto& p : sim.At(i).Shown)
-                        if (p.Id == leaver)
-                            return false;
-                return true;
-            },
-            1s))
-            << "seed " << seed;
+        EXPECT_TRUE(GoneWithin(sim, leaver, {0, 1, 3}, 1s)) << "seed " << seed;
         traffic.For(sim, 3s);
         ASSERT_TRUE(Joined(sim, 4, 0)) << "seed " << seed;
         traffic.For(sim, 3s);
@@ -205,10 +216,7 @@ TEST(SessionSim, JoinsAndLeavesUnderLossDuplicationAndReorderingAgree) {
 TEST(SessionSim, AHostLostAtAnyStepOfAJoinLeavesNoMachineHangingOrInTwoMinds) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.05});
-        for (int i = 0; i < 3; ++i)
-            sim.Add();
-        Host(sim, 0);
-        ASSERT_TRUE(Joined(sim, 1, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 3, 2)) << "seed " << seed;
         sim.Join(2, 0);
         // Steps of a join are a few milliseconds apart: sweep the host's end across them.
         sim.Run(TMs(seed % 45));
@@ -233,11 +241,7 @@ TEST(SessionSim, AHostLostAtAnyStepOfAJoinLeavesNoMachineHangingOrInTwoMinds) {
 TEST(SessionSim, TwoMachinesLostAtOnceLeaveTheRestWithTheNextLowestAsHost) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.05, .Duplicate = 0.02});
-        for (int i = 0; i < 5; ++i)
-            sim.Add();
-        Host(sim, 0);
-        for (int i = 1; i < 5; ++i)
-            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 5, 5)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, 2s);
         sim.Vanish(0);
@@ -253,25 +257,12 @@ TEST(SessionSim, TwoMachinesLostAtOnceLeaveTheRestWithTheNextLowestAsHost) {
 TEST(SessionSim, FourPlayersLoseTheirHostWithinThreeSecondsAndCarryOnUnderTheLowest) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05});
-        for (int i = 0; i < 5; ++i)
-            sim.Add();
-        Host(sim, 0);
-        for (int i = 1; i < 4; ++i)
-            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 5, 4)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, TMs(1000 + seed * 37 % 1000));
         const DPID hostPlayer = sim.At(0).Own().front();
         sim.Vanish(0);
-        const bool dropped = sim.RunUntil(
-            [&] {
-                for (int i = 1; i < 4; ++i)
-                    for (const auto& p : sim.At(i).Shown)
-                        if (p.Id == hostPlayer)
-                            return false;
-                return true;
-            },
-            3s);
-        EXPECT_TRUE(dropped) << "seed " << seed;
+        EXPECT_TRUE(GoneWithin(sim, hostPlayer, {1, 2, 3}, 3s)) << "seed " << seed;
         sim.Run(6s);
         EXPECT_TRUE(sim.At(1).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
         const std::size_t before[] = {0, sim.At(1).Seen.size(), sim.At(2).Seen.size(),
@@ -295,11 +286,7 @@ TEST(SessionSim, FourPlayersLoseTheirHostWithinThreeSecondsAndCarryOnUnderTheLow
 TEST(SessionSim, ACutThatHealsLeavesEachSideWholeAndOpenToNewcomers) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.05});
-        for (int i = 0; i < 6; ++i)
-            sim.Add();
-        Host(sim, 0);
-        for (int i = 1; i < 4; ++i)
-            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 6, 4)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, 1s);
         sim.Cut({2, 3});
@@ -324,26 +311,13 @@ TEST(SessionSim,
      AMinuteAtTenPercentLossTakesNobodyForGoneAndAVanishedClientGoesWithinThreeSeconds) {
     for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
         TSim sim(seed, {.Loss = 0.1, .Duplicate = 0.05, .Jitter = TMs(30)});
-        for (int i = 0; i < 4; ++i)
-            sim.Add();
-        Host(sim, 0);
-        for (int i = 1; i < 4; ++i)
-            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        ASSERT_TRUE(Gather(sim, 4, 4)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, 60s);
         EXPECT_EQ(FalseDepartures(sim, {}), 0) << "seed " << seed;
         const DPID gone = sim.At(3).Own().front();
         sim.Vanish(3);
-        EXPECT_TRUE(sim.RunUntil(
-            [&] {
-                for (int i = 0; i < 3; ++i)
-                    for (const auto& p : sim.At(i).Shown)
-                        if (p.Id == gone)
-                            return false;
-                return true;
-            },
-            3s))
-            << "seed " << seed;
+        EXPECT_TRUE(GoneWithin(sim, gone, {0, 1, 2}, 3s)) << "seed " << seed;
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
     }
