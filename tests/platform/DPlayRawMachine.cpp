@@ -54,4 +54,25 @@ void TRawMachine::Send(const dplay::TPacket& Packet) {
     enet_host_flush(Host);
 }
 
+void TRawMachine::Flood(const dplay::TPacket& Packet, int Count, int Batch) {
+    const auto bytes = dplay::EncodePacket(Packet);
+    for (int i = 0; i < Count && Peer->state == ENET_PEER_STATE_CONNECTED; i += Batch) {
+        for (int k = 0; k < Batch; ++k) {
+            ENetPacket* packet =
+                enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
+            packet->userData = this;
+            packet->freeCallback = [](ENetPacket* P) {
+                --static_cast<TRawMachine*>(P->userData)->InFlight;
+            };
+            ++InFlight;
+            enet_peer_send(Peer, 0, packet);
+        }
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        ENetEvent e;
+        while (InFlight > 0 && std::chrono::steady_clock::now() < end)
+            if (enet_host_service(Host, &e, 1) > 0 && e.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(e.packet);
+    }
+}
+
 } // namespace dplaytest

@@ -21,12 +21,16 @@ public:
     TRawMachine(const TRawMachine&) = delete;
     TRawMachine& operator=(const TRawMachine&) = delete;
     void Send(const dplay::TPacket& Packet);
+    // Sends Count copies of Packet, guaranteed, Batch at a time and each batch once the last is
+    // acknowledged, so that what grows is the receiver's memory rather than this machine's.
+    void Flood(const dplay::TPacket& Packet, int Count, int Batch);
     DPID Player = 0;
 
 private:
     std::optional<dplay::TPacket> Next(); // within a few seconds
     _ENetHost* Host = nullptr;
     _ENetPeer* Peer = nullptr;
+    int InFlight = 0;
 };
 
 } // namespace dplaytest
