@@ -1,15 +1,14 @@
 #include "platform/dplay/SessionNode.h"
 
 #include "platform/dplay/LinkFaults.h"
+#include "platform/dplay/QuerySocket.h"
 
 #include <enet/enet.h>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/random.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <optional>
@@ -80,7 +79,7 @@ void ReleaseBacklog(ENetPacket* Packet) {
 struct TSessionNode::TState {
     TState(TSessionShared& AShared, const TConnectionData& AConnection)
         : Shared(AShared), Connection(AConnection), Core(RandomSeed()),
-          Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()) {}
+          Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()), Queries(AConnection) {}
 
     TSessionShared& Shared;
     TConnectionData Connection;
@@ -89,7 +88,7 @@ struct TSessionNode::TState {
     bool FaultsOn = false;
     ENetHost* Host = nullptr;
     std::uint16_t OwnPort = 0;
-    int QueryFd = -1;
+    TQuerySocket Queries;
     bool Stop = false;
     std::optional<TClock::time_point> BindRetryAt;
     std::map<TConnId, ENetPeer*> Peers;
@@ -131,36 +130,20 @@ struct TSessionNode::TState {
         return true;
     }
 
-    bool OpenQuerySocket() {
-        if (QueryFd >= 0)
-            return true;
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0)
+    bool OpenQueries() {
+        if (!Queries.Open())
             return false;
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(Connection.QueryPort);
-        a.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (!Connection.BindAddress.empty())
-            ::inet_pton(AF_INET, Connection.BindAddress.c_str(), &a.sin_addr);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-            ::close(fd);
-            return false;
-        }
-        QueryFd = fd;
         BindRetryAt.reset();
         return true;
     }
 
-    void CloseQuerySocket() {
-        if (QueryFd >= 0)
-            ::close(QueryFd);
-        QueryFd = -1;
+    void CloseQueries() {
+        Queries.Close();
         BindRetryAt.reset();
     }
 
     void Shutdown() {
-        CloseQuerySocket();
+        CloseQueries();
         if (Host) {
             std::vector<TLink*> links;
             for (auto& entry : Peers)
@@ -298,8 +281,8 @@ struct TSessionNode::TState {
 
     void Do(TQuerySocketAction& A) {
         if (!A.Open)
-            CloseQuerySocket();
-        else if (!OpenQuerySocket())
+            CloseQueries();
+        else if (!OpenQueries())
             BindRetryAt = TClock::now() + kBindRetry;
     }
 
@@ -308,7 +291,7 @@ struct TSessionNode::TState {
     HRESULT Create(const TCreateConfig& Config) {
         if (!MakeHost(Connection.SessionPort))
             return DPERR_CANNOTCREATESERVER;
-        if (!OpenQuerySocket()) {
+        if (!OpenQueries()) {
             enet_host_destroy(Host);
             Host = nullptr;
             return DPERR_CANNOTCREATESERVER;
@@ -345,7 +328,7 @@ struct TSessionNode::TState {
     void Leave() {
         Core.Leave(TClock::now());
         Apply();
-        CloseQuerySocket();
+        CloseQueries();
         if (!Host || Core.Finished())
             Stop = true;
     }
@@ -353,24 +336,9 @@ struct TSessionNode::TState {
     // Events from the network.
 
     void AnswerQueries() {
-        for (int i = 0; i < 16 && QueryFd >= 0; ++i) {
-            std::uint8_t buffer[kQuerySize + 1];
-            sockaddr_in from{};
-            socklen_t fromLen = sizeof from;
-            const ssize_t n = ::recvfrom(QueryFd, buffer, sizeof buffer, 0,
-                                         reinterpret_cast<sockaddr*>(&from), &fromLen);
-            if (n < 0)
-                return;
-            const auto query = DecodeQuery({buffer, static_cast<std::size_t>(n)});
-            if (!query)
-                continue;
-            const auto reply = Core.AnswerQuery(*query, from.sin_addr.s_addr, TClock::now());
-            if (!reply)
-                continue;
-            const auto bytes = EncodeReply(*reply);
-            ::sendto(QueryFd, bytes.data(), bytes.size(), 0,
-                     reinterpret_cast<const sockaddr*>(&from), fromLen);
-        }
+        Queries.Answer([this](const TSessionQuery& Query, std::uint32_t SourceIp) {
+            return Core.AnswerQuery(Query, SourceIp, TClock::now());
+        });
     }
 
     void OnEvent(ENetEvent& Event) {
@@ -416,7 +384,7 @@ struct TSessionNode::TState {
 
     void Tick() {
         const auto now = TClock::now();
-        if (BindRetryAt && now >= *BindRetryAt && Core.IsHost() && !OpenQuerySocket())
+        if (BindRetryAt && now >= *BindRetryAt && Core.IsHost() && !OpenQueries())
             BindRetryAt = now + kBindRetry;
         Core.Tick(now);
         Apply();
@@ -426,7 +394,7 @@ struct TSessionNode::TState {
 };
 
 TSessionNode::TSessionNode(TSessionShared& AShared, const TConnectionData& Connection)
-    : Shared(AShared), State(std::make_unique<TState>(AShared, Connection)) {
+    : State(std::make_unique<TState>(AShared, Connection)) {
     WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     Thread = std::thread([this] { Run(); });
 }
@@ -502,8 +470,8 @@ void TSessionNode::Run() {
         if (s.Host)
             fds[n++] = {s.Host->socket, POLLIN, 0};
         const nfds_t queryIndex = n;
-        if (s.QueryFd >= 0)
-            fds[n++] = {s.QueryFd, POLLIN, 0};
+        if (s.Queries.Fd() >= 0)
+            fds[n++] = {s.Queries.Fd(), POLLIN, 0};
         ::poll(fds, n, 20);
         if (fds[0].revents & POLLIN) {
             std::uint64_t count;

@@ -50,7 +50,6 @@ private:
     template <class R> R Ask(std::function<void(TState&, std::promise<R>)> Command);
     void Run();
 
-    TSessionShared& Shared;
     std::unique_ptr<TState> State;
     std::mutex CommandLock;
     std::deque<std::function<void(TState&)>> Commands;
