@@ -16,6 +16,7 @@
 //   YACHT <slot> <present> <x> <z> <ms>  another slot's yacht is drawn somewhere new
 //   CHAT <line>                          a new line in the chat window
 //   FAIL <why>                           something a player would have seen go wrong
+//   NOTE <text>                          a message box the connection dialog showed
 // <ms> is the monotonic clock, which all processes of one machine share.
 #include "app/Form1.h"
 #include "app/Form2.h"
@@ -25,12 +26,14 @@
 #include "tests/ddpd/PeerPipe.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -57,6 +60,21 @@ void Type(QWidget* Widget, const QString& Text) {
         QTest::sendKeyEvent(QTest::Click, Widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
+// Closes the next message box shown while the connection dialog is up, says what it said, and
+// then runs Then; gives up quietly once the dialog is gone.
+void AnswerMessageBox(std::function<void()> Then, int Polls = 0) {
+    QTimer::singleShot(50, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            Say("NOTE " + box->text().toStdString());
+            box->accept();
+            Then();
+        } else if (dynamic_cast<ddpd::TDDPDForm*>(modal) && Polls < 400) {
+            AnswerMessageBox(Then, Polls + 1);
+        }
+    });
+}
+
 // Works the connection dialog once it is up, as a player would, searching again while the
 // host's session is not yet listed.
 void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
@@ -79,7 +97,12 @@ void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
                 f->CancelBtn->click();
             return;
         }
+        f->PlayerNameEdit->clear();
         Type(f->PlayerNameEdit, Name);
+        // A player told that it did not work closes the message and tries again, as the dialog
+        // stays open for that (a poor link can lose a join).
+        if (Attempt < kAttempts)
+            AnswerMessageBox([=] { WorkConnectDialog(Host, Name, Attempt + 1); });
         if (Host) {
             QTest::mouseClick(f->NewSessionBtn, Qt::LeftButton);
             return;

@@ -101,6 +101,14 @@ TSeen ParseYacht(const std::string& Line) {
     return s;
 }
 
+// What a player's process printed, for a failure's message.
+std::string Said(const TPlayer& Player) {
+    std::string all;
+    for (const auto& line : Player.Process.Lines)
+        all += line + '\n';
+    return all;
+}
+
 TEST(GameSession, TwoPlayersSailChatAndPart) {
     const std::uint16_t port = dplaytest::FreeUdpPort();
     TPlayer anna("anna", port, 0);
@@ -164,8 +172,8 @@ TEST(GameSession, OverALossyLinkStatesTexturesAndChatArriveAndNobodyIsTakenForGo
     TPlayer ben("ben-lossy", port, 0x33);
     unsetenv("MAREVO_DPLAY_LOSS");
     unsetenv("MAREVO_DPLAY_DELAY");
-    ASSERT_GT(anna.Connect("HOST anna"), 1);
-    ASSERT_GT(ben.Connect("JOIN ben"), 1);
+    ASSERT_GT(anna.Connect("HOST anna"), 1) << Said(anna);
+    ASSERT_GT(ben.Connect("JOIN ben"), 1) << Said(ben);
     ben.Process.Command("PLACE 300 -200");
     EXPECT_FALSE(anna.Process
                      .WaitLine(
