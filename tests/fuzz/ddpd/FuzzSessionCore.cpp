@@ -37,7 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     while (at < Size) {
         const std::uint8_t op = Data[at++];
         if (op % 5 < 3) {
-            const std::size_t n = at < Size ? std::min<std::size_t>(Data[at++], Size - at) : 0;
+            std::size_t n = 0;
+            if (at < Size) {
+                n = std::min<std::size_t>(Data[at], Size - at - 1);
+                ++at;
+            }
             const std::span<const std::uint8_t> bytes(Data + at, n);
             at += n;
             if (op % 5 == 2)
