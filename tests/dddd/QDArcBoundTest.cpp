@@ -106,6 +106,8 @@ TEST(QDArcBound, AClaimBeyondWhatTheBytesProduceFailsAtOnce) {
         const TOutcome o = Expand(c.Packed, c.Claimed);
         EXPECT_EQ(o.Error, c.Error) << c.What;
         EXPECT_EQ(o.Size, c.Size) << c.What;
-        EXPECT_LT(o.Seconds, 0.25) << c.What;
+        if (!c.Error.empty()) {
+            EXPECT_LT(o.Seconds, 0.25) << c.What; // refused before any writing
+        }
     }
 }
