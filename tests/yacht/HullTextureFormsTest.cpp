@@ -1,5 +1,4 @@
-// A hull texture looks the same on the yacht in whatever form its painter saved it, and one
-// that cannot be read is said to be so.
+// A hull texture looks the same on the yacht in whatever form its painter saved it.
 #include "tests/platform/BmpVariants.h"
 #include "tests/yacht/ScenePicture.h"
 #include "tests/yacht/SceneProbe.h"
@@ -59,20 +58,4 @@ TEST_F(HullTextureForms, EveryFormRendersExactlyLikeThePlainEightBitFile) {
         const TPicture p = Draw();
         EXPECT_TRUE(p.Pixels == plain.Pixels);
     }
-}
-
-TEST_F(HullTextureForms, OnlyAFileThatIsThereButUnreadableIsToldOf) {
-    const auto rle8 =
-        bmptest::EncodeBmpForm(bmptest::BandedPicture(128, 128), bmptest::TBmpForm::Rle8);
-    auto damaged = rle8;
-    damaged[28] = 7; // a bit count no bitmap has
-    const std::string unreadable = Write("damaged.bmp", damaged);
-    EXPECT_FALSE(Yacht.SetHullTexture(1, unreadable));
-    EXPECT_FALSE(Yacht.SetSpinnakerTexture(1, unreadable));
-    EXPECT_FALSE(Yacht.AddYacht(2, unreadable));
-    EXPECT_TRUE(Yacht.SetHullTexture(1, ""));
-    EXPECT_TRUE(Yacht.SetHullTexture(1, (Folder / "missing.bmp").string()));
-    EXPECT_TRUE(Yacht.SetSpinnakerTexture(1, (Folder / "missing.bmp").string()));
-    EXPECT_TRUE(Yacht.SetHullTexture(1, Write("rle8.bmp", rle8)));
-    EXPECT_TRUE(Yacht.SetSpinnakerTexture(1, Write("rle8.bmp", rle8)));
 }
