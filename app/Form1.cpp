@@ -138,8 +138,10 @@ void TForm1::FormCreate() {
     Roster = std::make_unique<TPlayerMan>();
     LocalId = 1;
     Roster->AddPlayer(1);
-    DrawYacht1->AddYacht(LocalSlot(), HullTextureFile);
-    DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile);
+    if (!DrawYacht1->AddYacht(LocalSlot(), HullTextureFile))
+        NoteUnreadableTexture(HullTextureFile);
+    if (!DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile))
+        NoteUnreadableTexture(SpinnakerTextureFile);
     ClearCommands();
     StepPeriod = kStepPeriodMs;
     TimeAccumulator = 0;
@@ -299,7 +301,8 @@ void TForm1::C1Click() {
 void TForm1::H1Click() {
     if (OpenPictureDialog1.Execute(this)) {
         HullTextureFile = OpenPictureDialog1.FileName;
-        DrawYacht1->SetHullTexture(LocalSlot(), HullTextureFile);
+        if (!DrawYacht1->SetHullTexture(LocalSlot(), HullTextureFile))
+            NoteUnreadableTexture(HullTextureFile);
         if (DrawYacht1->SceneReady && LocalId > 1) {
             SendHullTexture();
             NoteUnexchangeableHullTexture();
@@ -311,7 +314,8 @@ void TForm1::H1Click() {
 void TForm1::S1Click() {
     if (OpenPictureDialog1.Execute(this)) {
         SpinnakerTextureFile = OpenPictureDialog1.FileName;
-        DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile);
+        if (!DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile))
+            NoteUnreadableTexture(SpinnakerTextureFile);
     }
     LastTime = Clock.timeGetTime();
 }
@@ -362,6 +366,18 @@ void TForm1::NoteUnexchangeableHullTexture() {
     AddChatLine("ハルテクスチャ「" + name +
                 "」は他のプレイヤーと交換できません。交換できるのは 128 × 128 ピクセル、24 "
                 "ビットのビットマップだけです。");
+}
+
+void TForm1::NoteUnreadableTexture(const std::string& FileName) {
+    const std::string name = std::filesystem::path(FileName).filename().string();
+    const std::string text = "テクスチャ「" + name +
+                             "」を読み込めませんでした。ファイルが壊れているか、読めない形式の"
+                             "ビットマップです。";
+    // Before a session there is no chat window to say it in.
+    if (Form2)
+        AddChatLine(text);
+    else
+        vcl::MessageBox(this, text, vcl::Application ? vcl::Application->Title() : std::string());
 }
 
 void TForm1::Send(const TGameMessage& Message) {

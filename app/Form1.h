@@ -73,6 +73,8 @@ public:
     // Says in the chat window, on this machine only, when the local hull texture is one the
     // others cannot take.
     void NoteUnexchangeableHullTexture();
+    // A texture the player chose that is there but cannot be read: told, not shown white.
+    void NoteUnreadableTexture(const std::string& FileName);
     void DDPD1ArriveMessage(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* from, const void* data,
                             std::int32_t dataSize);
     void DDPD1ComesNewChallenger(ddpd::TDDPD* Sender, ddpd::TDDPDPlayer* player,

@@ -103,6 +103,9 @@ TDDDD::~TDDDD() {
     // come back rather than calls into a freed component.
     Owner->OnPaint = SavedOnPaint;
     Owner->OnCreate = SavedOnCreate;
+    // The view stays with the form; its exposes no longer reach this component.
+    if (View)
+        View->OnExpose = [Form = Owner] { Form->DoPaint(); };
 }
 
 void TDDDD::Loaded() {

@@ -12,7 +12,8 @@ TDDDDGenSurface::TDDDDGenSurface(TDDDD* AOwner, IDirectDrawSurface* ASurface, in
 }
 
 bool TDDDDGenSurface::IsLost() {
-    return Surface->IsLost() != DD_OK;
+    // A wrapper not yet given its surface has nothing to lose: the next rebuild makes it.
+    return Surface && Surface->IsLost() != DD_OK;
 }
 
 void TDDDDGenSurface::RestoreIfLost() {

@@ -120,8 +120,10 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
         std::vector<std::uint8_t> row(rowsFit && rows > 0 ? static_cast<std::size_t>(fileStride)
                                                           : 0);
         // The file's first row is the picture's bottom row: it goes to the surface's last row.
-        auto* dest = static_cast<BYTE*>(d.lpSurface) +
-                     static_cast<std::ptrdiff_t>(d.dwHeight - 1) * d.lPitch;
+        // Without rows there is no last row to point at.
+        auto* dest = rows > 0 ? static_cast<BYTE*>(d.lpSurface) +
+                                    static_cast<std::ptrdiff_t>(d.dwHeight - 1) * d.lPitch
+                              : nullptr;
         for (std::int64_t y = 0; y < rows; ++y, dest -= d.lPitch) {
             if (!rowsFit || !ReadAll(Stream, row.data(), fileStride)) {
                 DebugLog(kMsgBmpReadError);

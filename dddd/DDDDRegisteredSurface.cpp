@@ -17,13 +17,15 @@ TDDDDRegisteredSurface::TDDDDRegisteredSurface(TDDDD* AOwner, int AWidth, int AH
 TDDDDRegisteredSurface::~TDDDDRegisteredSurface() {
     if (Registry)
         Registry->Remove(this);
+    ReleaseRef(Surface);
 }
 
 void TDDDDRegisteredSurface::Recreate() {
     Desc.dwSize = sizeof(DDSURFACEDESC);
     Desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    // The old surface went with the device chain it belonged to.
-    Surface = nullptr;
+    // The old surface lost its memory with the device chain it belonged to; our reference to it
+    // is all that is left.
+    ReleaseRef(Surface);
     if (Owner->DirectDraw2->CreateSurface(&Desc, &Surface, nullptr) != DD_OK) {
         Desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
         ReportError(Owner->DirectDraw2->CreateSurface(&Desc, &Surface, nullptr), kMsgSurfaceCreate);

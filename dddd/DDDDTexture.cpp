@@ -65,6 +65,10 @@ TDDDDTexture::TDDDDTexture(TDDDD* AOwner) : Owner(AOwner) {}
 TDDDDTexture::~TDDDDTexture() {
     if (Registry)
         Registry->Remove(this);
+    DeviceWrapper.reset();
+    WorkWrapper.reset();
+    ReleaseRef(DeviceSurface);
+    ReleaseRef(WorkSurface);
     ReleaseRef(Palette);
 }
 
@@ -72,12 +76,10 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
     if (ImageLoaded) {
         DeviceWrapper.reset();
         WorkWrapper.reset();
-        if (SurfacesValid) {
-            ReleaseRef(DeviceSurface);
-            ReleaseRef(WorkSurface);
-        }
+        // Surfaces that went with an earlier DirectDraw object are still ours to release.
+        ReleaseRef(DeviceSurface);
+        ReleaseRef(WorkSurface);
         ReleaseRef(Palette);
-        DeviceSurface = WorkSurface = nullptr;
         SurfacesValid = false;
     }
 

@@ -182,18 +182,21 @@ IDirect3DRMFrame* TDrawYacht::YachtFrame(std::int32_t n) const {
     return Child(YachtsFrame, static_cast<DWORD>(n - 1));
 }
 
-void TDrawYacht::AddYacht(std::int32_t n, const std::string& HullTextureFile) {
+bool TDrawYacht::AddYacht(std::int32_t n, const std::string& HullTextureFile) {
     if (!Valid(n))
-        return;
+        return true;
     RemoveYacht(n);
+    TextureUnreadable = false;
     BuildHull(n, HullTextureFile);
+    const bool readable = !TextureUnreadable;
     // Back down to the water, where it stays at x, z (the origin, after parking) until placed.
     TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
-        return;
+        return readable;
     D3DVECTOR p;
     yacht->GetPosition(YachtsFrame, &p);
     yacht->SetPosition(YachtsFrame, p.x, 0, p.z);
+    return readable;
 }
 
 void TDrawYacht::RemoveYacht(std::int32_t n) {
@@ -204,25 +207,29 @@ void TDrawYacht::RemoveYacht(std::int32_t n) {
     yacht->SetPosition(YachtsFrame, 0, kParkedY, 0);
 }
 
-void TDrawYacht::SetHullTexture(std::int32_t n, const std::string& FileName) {
+bool TDrawYacht::SetHullTexture(std::int32_t n, const std::string& FileName) {
     if (!Valid(n))
-        return;
+        return true;
     if (YachtPresent(n)) {
         TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
         DeleteVisuals(yacht.Get());
     }
+    TextureUnreadable = false;
     BuildHull(n, FileName);
+    return !TextureUnreadable;
 }
 
-void TDrawYacht::SetSpinnakerTexture(std::int32_t n, const std::string& FileName) {
+bool TDrawYacht::SetSpinnakerTexture(std::int32_t n, const std::string& FileName) {
     if (!YachtPresent(n))
-        return;
+        return true;
     if (HasSpinnaker(n)) {
         TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
         TRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
         DeleteVisuals(spinnaker.Get());
     }
+    TextureUnreadable = false;
     BuildSpinnaker(n, FileName);
+    return !TextureUnreadable;
 }
 
 void TDrawYacht::SetYachtState(std::int32_t n, TYachtState State) {
@@ -361,8 +368,11 @@ bool TDrawYacht::LoadPendingTexture(const std::string& TextureFile) {
         return false;
     // A file that is missing or no bitmap leaves the mesh untextured: a joining player's
     // "SPINTEX.BMP" is passed whether or not the file exists.
-    if (FAILED(D3DRM->LoadTexture(TextureFile.c_str(), &PendingTexture)) || !PendingTexture) {
+    const HRESULT hr = D3DRM->LoadTexture(TextureFile.c_str(), &PendingTexture);
+    if (FAILED(hr) || !PendingTexture) {
         ReleaseRef(PendingTexture);
+        // A missing file is expected; one that is there but unreadable is worth a word.
+        TextureUnreadable = hr == D3DRMERR_BADFILE;
         return false;
     }
     return true;

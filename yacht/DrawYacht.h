@@ -28,13 +28,15 @@ public:
     void FreeScene();
     // A new hull for yacht n (HullTextureFile empty: untextured), standing at the origin
     // until its first SetYachtState. The spinnaker comes with SetSpinnakerTexture.
-    void AddYacht(std::int32_t n, const std::string& HullTextureFile);
+    // False when the texture file is there but cannot be read (the hull is then untextured).
+    bool AddYacht(std::int32_t n, const std::string& HullTextureFile);
     // Takes the hull off yacht n and parks it; its sails stay on the parked frame.
     void RemoveYacht(std::int32_t n);
     // A file that cannot be loaded as a texture builds the mesh untextured, never nothing.
-    void SetHullTexture(std::int32_t n, const std::string& FileName);
+    // Both return false when the file is there but cannot be read, for the caller to tell.
+    bool SetHullTexture(std::int32_t n, const std::string& FileName);
     // Only for a present yacht; replaces its spinnaker mesh.
-    void SetSpinnakerTexture(std::int32_t n, const std::string& FileName);
+    bool SetSpinnakerTexture(std::int32_t n, const std::string& FileName);
     // Only for a present yacht: places the yacht frame, then poses its sails.
     void SetYachtState(std::int32_t n, TYachtState State);
     // 0 on board (R), 1 from above (U), 2 from astern (F); larger values are ignored.
@@ -78,4 +80,7 @@ private:
     IDirect3DRMFrame* YachtFrame(std::int32_t n) const;
     // Loads TextureFile into PendingTexture; false (and no texture) when it cannot be loaded.
     bool LoadPendingTexture(const std::string& TextureFile);
+
+    // Set by LoadPendingTexture when the file was there but no texture could be read from it.
+    bool TextureUnreadable = false;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/d3drm/D3DRM.h"
 
+#include "platform/d3drm/BmpPictureReader.h"
 #include "platform/d3drm/D3DDeviceTarget.h"
 #include "platform/d3drm/RMDevice.h"
 #include "platform/d3drm/RMFrame.h"
@@ -74,7 +75,7 @@ public:
         const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                               std::istreambuf_iterator<char>());
         TTexImage image;
-        if (!DecodeBmp(bytes.data(), bytes.size(), image))
+        if (!ReadBmpPicture(bytes.data(), bytes.size(), image))
             return D3DRMERR_BADFILE;
         *Texture = new TRMTexture(std::move(image));
         return D3DRM_OK;

@@ -106,9 +106,9 @@ void TRasterizer::Clear() {
     for (int y = ClipRect.Top; y < ClipRect.Bottom; ++y) {
         std::memset(Target.Pixels + std::ptrdiff_t(y) * Target.Pitch + ClipRect.Left * Format.Bytes,
                     0, rowBytes);
-        BYTE* z = Target.Depth + std::ptrdiff_t(y) * Target.DepthPitch;
         if (!Target.Depth)
             continue;
+        BYTE* z = Target.Depth + std::ptrdiff_t(y) * Target.DepthPitch;
         if (Target.DepthBits == 16)
             std::fill_n(reinterpret_cast<std::uint16_t*>(z) + ClipRect.Left,
                         ClipRect.Right - ClipRect.Left, std::uint16_t(DepthMax));

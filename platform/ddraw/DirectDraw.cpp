@@ -44,12 +44,15 @@ TDirectDraw::TDirectDraw() {
 
 TDirectDraw::~TDirectDraw() {
     LeaveExclusive();
-    // The surfaces go with the object, whoever still holds them.
-    const std::vector<TSurface*> mine = Surfaces;
-    for (TSurface* s : mine)
-        s->DetachForOwnerDeath();
-    for (TSurface* s : mine)
-        delete s;
+    // The surfaces' memory goes with the object; a surface someone still holds stays, lost,
+    // until its last reference goes. Attachments are released only once no surface of this
+    // object can reach back to it.
+    std::vector<IUnknown*> dropped;
+    for (TSurface* s : Surfaces)
+        s->Orphan(dropped);
+    Surfaces.clear();
+    for (IUnknown* held : dropped)
+        held->Release();
     --Display().DirectDraws;
 }
 

@@ -17,6 +17,12 @@ TDisplay& TDisplay::Get() {
     return display;
 }
 
+TDisplay::~TDisplay() {
+    // Whoever still held these will not release them any more.
+    while (!Orphans.empty())
+        delete Orphans.back();
+}
+
 BYTE* TDisplay::DesktopBits() {
     vcl::TScreen& screen = vcl::Screen();
     if (FDesktopSerial != screen.ModeSerial() || Desktop.empty()) {

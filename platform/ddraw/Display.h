@@ -19,6 +19,7 @@ class TScreenView;
 class TDisplay {
 public:
     static TDisplay& Get();
+    ~TDisplay();
 
     TFailurePlan Failures;
     bool Hardware3D = false;
@@ -36,6 +37,9 @@ public:
     TSurface* ExclusivePrimary = nullptr;
 
     std::vector<TSurface*> Surfaces;
+    // Surfaces whose DirectDraw object is gone but that are still held; they count as no
+    // surface of the driver and are deleted by their last release, or at exit.
+    std::vector<TSurface*> Orphans;
     int DirectDraws = 0, Palettes = 0, Clippers = 0, Devices = 0;
 
     // Something changed on the screen inside Rect (screen coordinates); the views redraw it.

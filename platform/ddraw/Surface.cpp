@@ -61,6 +61,8 @@ TSurface::~TSurface() {
         display.ExclusivePrimary = nullptr;
     auto& all = display.Surfaces;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    auto& orphans = display.Orphans;
+    orphans.erase(std::remove(orphans.begin(), orphans.end(), this), orphans.end());
     delete Dc;
 }
 
@@ -101,22 +103,33 @@ ULONG TSurface::Release() {
         if (Clipper)
             Clipper->Release();
         Clipper = nullptr;
-        Owner->Forget(this);
+        if (Owner)
+            Owner->Forget(this);
         delete this;
     }
     return left;
 }
 
-void TSurface::DetachForOwnerDeath() {
-    BackBuffer = nullptr;
-    ZBuffer = nullptr;
+void TSurface::Orphan(std::vector<IUnknown*>& Dropped) {
+    TDisplay& display = TDisplay::Get();
+    if (display.ExclusivePrimary == this)
+        display.ExclusivePrimary = nullptr;
+    auto& all = display.Surfaces;
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    display.Orphans.push_back(this);
+    Owner = nullptr;
     Front = nullptr;
-    if (Palette)
-        Palette->Release();
+    for (IUnknown* held : std::initializer_list<IUnknown*>{BackBuffer, ZBuffer, Palette, Clipper})
+        if (held)
+            Dropped.push_back(held);
+    BackBuffer = ZBuffer = nullptr;
     Palette = nullptr;
-    if (Clipper)
-        Clipper->Release();
     Clipper = nullptr;
+    delete Dc;
+    Dc = nullptr;
+    Locked = false;
+    std::vector<BYTE>().swap(Memory);
+    std::vector<BYTE>().swap(DcScratch);
 }
 
 void TSurface::AttachBackBuffer(TSurface* Back) {
@@ -129,7 +142,7 @@ HRESULT TSurface::Check(const char* Method) {
 }
 
 bool TSurface::Lost() const {
-    return LostOnPurpose || Serial != vcl::Screen().ModeSerial();
+    return Orphaned() || LostOnPurpose || Serial != vcl::Screen().ModeSerial();
 }
 
 BYTE* TSurface::Bits() {
@@ -167,7 +180,8 @@ HRESULT TSurface::AddAttachedSurface(LPDIRECTDRAWSURFACE Attached) {
     TSurface* z = From(Attached);
     if (!z || z == this)
         return DDERR_INVALIDPARAMS;
-    if (!IsZ(z->Kind) || IsZ(Kind) || z->Owner != Owner || z->Width != Width || z->Height != Height)
+    if (!IsZ(z->Kind) || IsZ(Kind) || !Owner || z->Owner != Owner || z->Width != Width ||
+        z->Height != Height)
         return DDERR_CANNOTATTACHSURFACE;
     if (ZBuffer)
         return DDERR_SURFACEALREADYATTACHED;
@@ -492,6 +506,8 @@ HRESULT TSurface::Restore() {
         return hr;
     if (!Lost())
         return DD_OK;
+    if (Orphaned())
+        return DDERR_SURFACELOST; // its memory went with its owner
     // A primary surface belongs to the mode it was made in.
     if (IsPrimary()) {
         const int bits = static_cast<int>(Format.dwRGBBitCount);

@@ -56,13 +56,15 @@ public:
     bool IsPrimary() const { return (Caps & DDSCAPS_PRIMARYSURFACE) != 0; }
     bool IsDesktopPrimary() const { return OnDesktop; }
 
-    // Drops every reference this surface holds, without releasing attached surfaces of the same
-    // owner (they go too): the owner is going away.
-    void DetachForOwnerDeath();
+    // The owner is going away: the surface loses its memory and its place among the driver's
+    // surfaces for good, but lives on, lost, while anyone still holds it. What it held is
+    // handed to Dropped for the owner to release once every surface of its own is orphaned.
+    void Orphan(std::vector<IUnknown*>& Dropped);
+    bool Orphaned() const { return Owner == nullptr; }
     // The chain's back buffer, made with the front one.
     void AttachBackBuffer(TSurface* Back);
 
-    TDirectDraw* const Owner;
+    TDirectDraw* Owner;
     DWORD Caps;
     const int Width, Height;
     const DDPIXELFORMAT Format;

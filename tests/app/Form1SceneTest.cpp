@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -162,4 +165,32 @@ TEST(GameStart, TexturesInTheCurrentFolderAreUsedWhateverTheirLetterCase) {
     }
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(GameWindow, APickedTextureThatCannotBeReadIsToldInsteadOfShownWhite) {
+    std::vector<std::string> told;
+    vcl::Application->OnMessageBox = [&](const std::string& Text) { told.push_back(Text); };
+    const auto file = std::filesystem::temp_directory_path() / "marevo-unreadable.bmp";
+    {
+        // A bitmap header whose bit count no bitmap has.
+        std::vector<char> bytes(200, 0);
+        bytes[0] = 'B', bytes[1] = 'M', bytes[10] = 54, bytes[14] = 40, bytes[18] = 8,
+        bytes[22] = 8, bytes[26] = 1, bytes[28] = 7;
+        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    Form.OpenPictureDialog1.OnExecute = [&] { return file.string(); };
+    Form.H1Click();
+    Form.S1Click();
+    EXPECT_FALSE(Textured(Mesh(-1)));
+    EXPECT_FALSE(Textured(Mesh(2)));
+    const std::string said = "テクスチャ「marevo-unreadable.bmp」を読み込めませんでした。";
+    ASSERT_EQ(told.size(), 2u);
+    for (const std::string& t : told)
+        EXPECT_EQ(t.substr(0, said.size()), said);
+    // A file that is simply not there is no news: the dialog only offers files that are.
+    Form.OpenPictureDialog1.OnExecute = [] { return std::string("/nonexistent/hull.bmp"); };
+    Form.H1Click();
+    EXPECT_EQ(told.size(), 2u);
+    vcl::Application->OnMessageBox = nullptr;
+    std::filesystem::remove(file);
 }

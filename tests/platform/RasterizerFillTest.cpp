@@ -94,4 +94,19 @@ TEST(RasterizerFill, AFanOfSliversAroundACentreLeavesNoCrack) {
         }
 }
 
+TEST(RasterizerFill, ClearingATargetWithoutDepthClearsOnlyItsPixels) {
+    // A target stored bottom-up whose depth buffer is missing, whatever pitch it names.
+    for (const int depthPitch : {0, 128, -128}) {
+        TMemoryTarget m(64, 64, 32, 16);
+        TRenderTarget t = m.Describe();
+        t.Depth = nullptr;
+        t.DepthPitch = depthPitch;
+        TRasterizer r(t, {0, 0, 64, 64}, 1.0f, 0.01f, nullptr);
+        r.Clear();
+        EXPECT_EQ(m.At(63, 63), 0u) << depthPitch;
+        r.DrawTriangle(At(0, 0), At(64, 0), At(0, 64), nullptr, false);
+        EXPECT_EQ(m.At(1, 1), 0u) << depthPitch; // nothing is drawn without depth
+    }
+}
+
 } // namespace
