@@ -390,3 +390,18 @@ TEST(SessionSim, AHostNeverSendsAMachineItsOwnBroadcastBack) {
                   8)
             << "machine " << i;
 }
+
+TEST(SessionSim, ASessionTakesPlayersUpToItsMaximumAndNotOneMore) {
+    TSim sim(5, {});
+    for (int i = 0; i < 3; ++i)
+        sim.Add();
+    sim.Create(0, 2);
+    sim.CreatePlayer(0, "host");
+    sim.Run(10ms);
+    EXPECT_TRUE(Joined(sim, 1, 0));
+    EXPECT_FALSE(Joined(sim, 2, 0));
+    const auto request = sim.CreatePlayer(0, "third");
+    sim.Run(100ms);
+    EXPECT_NE(sim.At(0).Players[request].first, DP_OK);
+    EXPECT_EQ(sim.At(0).Shown.size(), 2u);
+}
