@@ -26,7 +26,66 @@ std::vector<TPacket> EveryPacket() {
             THostLeaving{}};
 }
 
+void Put32(std::vector<std::uint8_t>& Bytes, std::size_t At, std::uint32_t V) {
+    for (int i = 0; i < 4; ++i)
+        Bytes[At + i] = static_cast<std::uint8_t>(V >> (8 * i));
+}
+
+// Packets that break one limit by one and carry every byte they claim, so that nothing but
+// that limit can refuse them.
+std::vector<std::uint8_t> OnePastPayloadLimit() {
+    auto bytes = EncodePacket(TData{2, 0, std::vector<std::uint8_t>(kMaxMessageSize, 1)});
+    Put32(bytes, 10, kMaxMessageSize + 1);
+    bytes.push_back(1);
+    return bytes;
+}
+
+TWelcome WelcomeOf(std::size_t Players) {
+    return {kInstance, 0, 4, 2, "", std::vector<TPlayerEntry>(Players, {5, 0, 1, {}, "s", "l"})};
+}
+
+std::vector<std::uint8_t> OnePastPlayerLimit() {
+    auto bytes = EncodePacket(WelcomeOf(kMaxListedPlayers));
+    Put32(bytes, 2 + 16 + 12 + 1, kMaxListedPlayers + 1);
+    const auto entry = EncodePacket(TPlayerAdded{WelcomeOf(1).Players[0]});
+    bytes.insert(bytes.end(), entry.begin() + 2, entry.end());
+    return bytes;
+}
+
 } // namespace
+
+TEST(DPlayWire, EveryLimitAcceptsAPacketAtItAndRefusesOneOnePastIt) {
+    auto removing = [](std::uint32_t Id) {
+        auto bytes = EncodePacket(TPlayerRemoved{2});
+        Put32(bytes, 2, Id);
+        return bytes;
+    };
+    const struct {
+        const char* What;
+        std::vector<std::uint8_t> AtLimit, PastLimit;
+    } cases[] = {
+        {"payload of 1 MiB",
+         EncodePacket(TData{2, 0, std::vector<std::uint8_t>(kMaxMessageSize, 1)}),
+         OnePastPayloadLimit()},
+        {"players listed", EncodePacket(WelcomeOf(kMaxListedPlayers)), OnePastPlayerLimit()},
+        {"first identifier", removing(2), removing(1)},
+        {"last identifier", removing(0x7FFFFFFF), removing(0x80000000u)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        EXPECT_TRUE(DecodePacket(c.AtLimit));
+        EXPECT_FALSE(DecodePacket(c.PastLimit));
+    }
+
+    // A query port of 0 would send every later search for the session nowhere.
+    TConnectionData d;
+    d.Kind = TProviderKind::TcpIp;
+    d.QueryPort = 1;
+    auto port1 = EncodeConnection(d);
+    ASSERT_TRUE(DecodeConnection(port1));
+    port1[10] = 0;
+    EXPECT_FALSE(DecodeConnection(port1));
+}
 
 TEST(DPlayWire, EveryPacketReadsBackAsWrittenAndRefusesAnyShorterOrLongerCopy) {
     for (const auto& packet : EveryPacket()) {
@@ -54,15 +113,12 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
     badId[2] = 1; // identifier 1
     auto badFrom = EncodePacket(TData{2, 0, {}});
     badFrom[2] = 0;
-    auto hugeBlob = EncodePacket(TData{2, 0, {}});
-    hugeBlob[10] = 0x10; // claims 1 MiB + 4 KiB of payload
-    hugeBlob[11] = 0x10;
+    auto hugeBlob = OnePastPayloadLimit();
     auto rejoinNextId = EncodePacket(TRejoin{kApp, kInstance, 0x7FFFFFFF, {}, {}, {}});
     rejoinNextId[2 + 32 + 3] = 0xFF; // the next identifier 0xFFFFFFFF
     auto welcomeNextId = EncodePacket(TWelcome{kInstance, 0, 4, 2, "", {}});
     welcomeNextId[2 + 16 + 8] = 1; // the next identifier 1
-    auto manyPlayers = EncodePacket(TWelcome{kInstance, 0, 4, 2, "", {}});
-    manyPlayers[manyPlayers.size() - 3] = 0x10; // 4096 players claimed
+    auto manyPlayers = OnePastPlayerLimit();
     const TCase cases[] = {
         {"empty", {}},
         {"unknown kind", {1, 99}},

@@ -322,3 +322,72 @@ TEST(SessionSim,
         EXPECT_RUN(seed, sim, HonestMessages(sim));
     }
 }
+
+TEST(SessionSim, SendsHeldWhileTheHostChangesArriveUpToTheirLimitAndNoFurther) {
+    TSim sim(7, {});
+    for (int i = 0; i < 3; ++i)
+        sim.Add();
+    Host(sim, 0);
+    ASSERT_TRUE(Joined(sim, 1, 0));
+    ASSERT_TRUE(Joined(sim, 2, 0));
+    const DPID hostPlayer = sim.At(0).Own().front(), sender = sim.At(2).Own().front();
+    // Machine 2 cannot reach machine 1, the next host, until the sends are held.
+    sim.Cut({2});
+    sim.Vanish(0);
+    ASSERT_TRUE(sim.RunUntil(
+        [&] {
+            return sim.At(1).Core->IsHost() &&
+                   std::none_of(sim.At(2).Shown.begin(), sim.At(2).Shown.end(),
+                                [&](const auto& p) { return p.Id == hostPlayer; });
+        },
+        5s))
+        << sim.Describe();
+    // Each send is held as its packet: 14 bytes of header and the payload. Four of them fill
+    // the limit exactly; the fifth, of one byte, goes past it.
+    const std::size_t fill = dplay::TSessionCore::kMaxHeldBytes / 4 - 14;
+    for (std::uint8_t n = 1; n <= 4; ++n)
+        sim.Send(2, sender, DPID_ALLPLAYERS, true, std::vector<std::uint8_t>(fill, n));
+    sim.Send(2, sender, DPID_ALLPLAYERS, true, {5});
+    sim.Heal();
+    sim.Run(3s);
+    std::vector<int> got;
+    for (const auto& s : sim.At(1).Seen)
+        if (s.SysType == 0 && s.From == sender)
+            got.push_back(s.Data.empty() ? 0 : s.Data[0]);
+    EXPECT_EQ(got, (std::vector<int>{1, 2, 3, 4})) << sim.Describe();
+}
+
+TEST(SessionSim, AHostNeverSendsAMachineItsOwnBroadcastBack) {
+    // The receiving side would drop such an echo unseen, so only the wire can tell: every
+    // broadcast would cross it twice.
+    TSim sim(3, {});
+    for (int i = 0; i < 3; ++i)
+        sim.Add();
+    Host(sim, 0);
+    ASSERT_TRUE(Joined(sim, 1, 0));
+    ASSERT_TRUE(Joined(sim, 2, 0));
+    TTraffic traffic;
+    traffic.For(sim, 1s);
+    sim.Run(1s);
+    EXPECT_EQ(sim.Echoes(), 0);
+    for (int i = 0; i < 3; ++i) // 4 rounds from each of the two others, guaranteed
+        EXPECT_EQ(std::count_if(sim.At(i).Seen.begin(), sim.At(i).Seen.end(),
+                                [](const TSeen& s) { return s.SysType == 0 && s.Data[1]; }),
+                  8)
+            << "machine " << i;
+}
+
+TEST(SessionSim, ASessionTakesPlayersUpToItsMaximumAndNotOneMore) {
+    TSim sim(5, {});
+    for (int i = 0; i < 3; ++i)
+        sim.Add();
+    sim.Create(0, 2);
+    sim.CreatePlayer(0, "host");
+    sim.Run(10ms);
+    EXPECT_TRUE(Joined(sim, 1, 0));
+    EXPECT_FALSE(Joined(sim, 2, 0));
+    const auto request = sim.CreatePlayer(0, "third");
+    sim.Run(100ms);
+    EXPECT_NE(sim.At(0).Players[request].first, DP_OK);
+    EXPECT_EQ(sim.At(0).Shown.size(), 2u);
+}
