@@ -18,6 +18,15 @@ std::uint32_t GetLe32(const std::vector<std::uint8_t>& Bytes, std::size_t At) {
     return v;
 }
 
+std::vector<std::uint8_t> Block(const std::vector<std::uint8_t>& Table,
+                                const std::vector<std::uint8_t>& Packed) {
+    std::vector<std::uint8_t> b = Table;
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(Packed.size() >> (8 * i)));
+    b.insert(b.end(), Packed.begin(), Packed.end());
+    return b;
+}
+
 std::vector<std::uint8_t> BuildArchive(std::int32_t Method,
                                        const std::vector<TArchiveEntry>& Entries) {
     std::vector<std::uint8_t> out(256 + 268 * Entries.size(), 0);

@@ -29,6 +29,11 @@ constexpr std::size_t ExpandedSizeAt(std::size_t Index) {
 }
 constexpr std::size_t CountAt = 8;
 
+// One packed block as the reader takes it: its pair table, its 32-bit packed size and the
+// packed bytes.
+std::vector<std::uint8_t> Block(const std::vector<std::uint8_t>& Table,
+                                const std::vector<std::uint8_t>& Packed);
+
 void PutLe32(std::vector<std::uint8_t>& Bytes, std::size_t At, std::uint32_t Value);
 std::uint32_t GetLe32(const std::vector<std::uint8_t>& Bytes, std::size_t At);
 

@@ -1,5 +1,6 @@
 // The expansion stays within what an entry's own bytes produce, however much the entry claims.
 #include "dddd/QDArc.h"
+#include "tests/dddd/ArchiveBuilder.h"
 #include "tests/dddd/BytePairEncoder.h"
 
 #include <gtest/gtest.h>
@@ -9,16 +10,9 @@
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
+using dddd::test::Block;
 
 namespace {
-
-Bytes Block(const Bytes& Table, const Bytes& Packed) {
-    Bytes b = Table;
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(Packed.size() >> (8 * i)));
-    b.insert(b.end(), Packed.begin(), Packed.end());
-    return b;
-}
 
 // A table where code 128 + k stands for 2^(k + 1) copies of 'a': deep, long and honest.
 Bytes DoublingTable(int Codes) {

@@ -15,6 +15,7 @@
 
 namespace fs = std::filesystem;
 using dddd::EQDAError;
+using dddd::test::Block;
 using dddd::test::BuildArchive;
 using dddd::test::TArchiveEntry;
 using Bytes = std::vector<std::uint8_t>;
@@ -66,15 +67,6 @@ template <class F> std::string QDAErrorOf(F&& Call) {
         return e.what();
     }
     return "";
-}
-
-// One block: its pair table, its 32-bit packed size and the packed bytes.
-Bytes Block(const Bytes& Table, const Bytes& Packed) {
-    Bytes b = Table;
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(Packed.size() >> (8 * i)));
-    b.insert(b.end(), Packed.begin(), Packed.end());
-    return b;
 }
 
 struct TPairs {
