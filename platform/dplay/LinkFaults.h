@@ -30,6 +30,7 @@ public:
     ~TLinkFaults();
     TLinkFaults(const TLinkFaults&) = delete;
     TLinkFaults& operator=(const TLinkFaults&) = delete;
+    bool Active() const { return Plan.Active(); }
     // Installs itself as the host's intercept; the host must not outlive this object.
     void Install(_ENetHost* Host);
     // Lets go of the held datagrams that are due (the node calls it on every turn).

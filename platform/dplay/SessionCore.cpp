@@ -203,7 +203,7 @@ TPlayerEntry TSessionCore::EntryOf(const TPlayer& P) const {
     return {P.Id,
             hostSide ? 0u : P.Machine.Ip,
             P.Local ? OwnPort : P.Machine.Port,
-            P.KeyHash,
+            P.Local ? Sha256(Secret) : P.KeyHash,
             P.ShortName,
             P.LongName};
 }
@@ -309,7 +309,6 @@ void TSessionCore::CreatePlayer(std::uint32_t Request, std::string ShortName, st
         p.ShortName = std::move(ShortName);
         p.LongName = std::move(LongName);
         p.Local = true;
-        p.KeyHash = Sha256(Secret);
         AddPlayer(p, false);
         Announce(TPlayerAdded{EntryOf(p)}, 0);
         Act(TPlayerDoneAction{Request, DP_OK, id});

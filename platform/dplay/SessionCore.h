@@ -171,7 +171,7 @@ private:
         std::string LongName;
         bool Local = false;
         TAddress Machine;
-        TMachineKey KeyHash{};
+        TMachineKey KeyHash{}; // of its machine's secret; a local player's is this machine's own
         TConnId Owner = 0;     // host only: the connection of its machine (0: this one)
         bool Confirmed = true; // host only, after taking over: its machine has come back
     };

@@ -28,7 +28,7 @@ TConnId TSessionCore::Accept(TAddress From, TTime Now) {
     return id;
 }
 
-void TSessionCore::Connected(TConnId Conn, TTime Now) {
+void TSessionCore::Connected(TConnId Conn, TTime) {
     const auto it = Conns.find(Conn);
     if (it == Conns.end() || it->second.Incoming)
         return;
@@ -46,7 +46,6 @@ void TSessionCore::Connected(TConnId Conn, TTime Now) {
         SendTo(Conn, r);
         return;
     }
-    (void)Now;
     Close(Conn, false); // a connection this machine no longer wants
 }
 
@@ -137,7 +136,6 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         p.ShortName = std::move(request.ShortName);
         p.LongName = std::move(request.LongName);
         p.Local = true;
-        p.KeyHash = Sha256(Secret);
         AddPlayer(p, false);
         Act(TPlayerDoneAction{c->Nonce, DP_OK, c->Id});
     } else if (auto* a = std::get_if<TPlayerAdded>(&Packet)) {
@@ -277,9 +275,6 @@ void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
         Role = TRole::Client;
         RetryAt.reset();
         Secret = Pending; // the old one was shown to this host
-        for (auto& p : Players)
-            if (p.Local)
-                p.KeyHash = Sha256(Secret);
         NextId = std::max<DPID>(NextId, w->NextId);
         std::vector<DPID> gone;
         for (const auto& p : Players)

@@ -85,7 +85,6 @@ struct TSessionNode::TState {
     TConnectionData Connection;
     TSessionCore Core;
     TLinkFaults Faults;
-    bool FaultsOn = false;
     ENetHost* Host = nullptr;
     std::uint16_t OwnPort = 0;
     TQuerySocket Queries;
@@ -119,8 +118,7 @@ struct TSessionNode::TState {
         Host->maximumPacketSize = kMaxMessageSize + 64;
         Host->maximumWaitingData = kMaxWaitingData;
         Host->duplicatePeers = TSessionCore::kMaxPerAddress;
-        FaultsOn = TLinkFaultPlan::FromEnvironment().Active();
-        if (FaultsOn) {
+        if (Faults.Active()) {
             Faults.Install(Host);
             Faults.Flush(Host); // learns the port it sends held datagrams back to
         }
@@ -488,7 +486,7 @@ void TSessionNode::Run() {
             s.AnswerQueries();
         s.Service();
         s.Tick();
-        if (s.Host && s.FaultsOn)
+        if (s.Host && s.Faults.Active())
             s.Faults.Flush(s.Host);
         if (s.Host)
             enet_host_flush(s.Host);
