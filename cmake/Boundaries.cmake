@@ -1,0 +1,65 @@
+# Which libraries may reach which. One careless target_link_libraries would quietly drag the
+# window framework or the display into a library that must build without it, and nothing else
+# would notice until someone tried to use that library on its own; so configuring stops here.
+
+# marevo_link_closure(<target> <var>): every library <target> reaches through its links.
+function(marevo_link_closure target var)
+    set(reached)
+    set(pending ${target})
+    while(pending)
+        list(POP_FRONT pending name)
+        # A private dependency of a static library shows in its interface as $<LINK_ONLY:x>.
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" name "${name}")
+        if(name MATCHES "\\$<" OR name IN_LIST reached)
+            continue()
+        endif()
+        list(APPEND reached ${name})
+        if(NOT TARGET ${name})
+            continue()
+        endif()
+        get_target_property(aliased ${name} ALIASED_TARGET)
+        if(aliased)
+            list(APPEND pending ${aliased})
+            continue()
+        endif()
+        get_target_property(links ${name} INTERFACE_LINK_LIBRARIES)
+        if(links)
+            list(APPEND pending ${links})
+        endif()
+        get_target_property(imported ${name} IMPORTED)
+        if(NOT imported)
+            get_target_property(links ${name} LINK_LIBRARIES)
+            if(links)
+                list(APPEND pending ${links})
+            endif()
+        endif()
+    endwhile()
+    list(REMOVE_ITEM reached ${target})
+    set(${var} ${reached} PARENT_SCOPE)
+endfunction()
+
+# marevo_boundary(<target> FORBID <regex> | ALLOW <regex>  WHY <text>)
+function(marevo_boundary target)
+    cmake_parse_arguments(B "" "FORBID;ALLOW;WHY" "" ${ARGN})
+    marevo_link_closure(${target} reached)
+    if(B_FORBID)
+        list(FILTER reached INCLUDE REGEX "${B_FORBID}")
+    else()
+        list(FILTER reached EXCLUDE REGEX "${B_ALLOW}")
+    endif()
+    if(reached)
+        list(JOIN reached ", " names)
+        message(FATAL_ERROR "${target} reaches ${names}: ${B_WHY}")
+    endif()
+endfunction()
+
+foreach(component ddpd ddidex)
+    marevo_boundary(${component} FORBID "^platform_(d3drm|raster)$"
+        WHY "the session and input components take only the error report from the display")
+endforeach()
+marevo_boundary(platform_raster FORBID "^(Qt6?::.*|platform_ddraw)$"
+    WHY "the rasterizer draws into plain memory, without the window framework or the display")
+marevo_boundary(yacht_model ALLOW "^platform_rtl$"
+    WHY "the yacht model and the roster know nothing of the platform")
+marevo_boundary(dddd_report FORBID "^Qt6?::"
+    WHY "the error report must stay usable without the window framework")
