@@ -1,6 +1,7 @@
 #include "platform/ddraw/Clipper.h"
 
 #include "platform/ddraw/Display.h"
+#include "platform/vcl/Gdi.h"
 
 TClipper::TClipper() {
     ++TDisplay::Get().Clippers;

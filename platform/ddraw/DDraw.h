@@ -8,7 +8,8 @@
 // record 100.
 
 #include "platform/com/Com.h"
-#include "platform/vcl/Gdi.h"
+#include "platform/vcl/PaletteEntry.h"
+#include "platform/vcl/WinHandles.h"
 
 #include <cstdint>
 

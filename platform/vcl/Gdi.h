@@ -3,6 +3,7 @@
 // device contexts of the display and of windows, the colour depth query, the system palette
 // and logical palettes, and window client geometry.
 
+#include "platform/vcl/PaletteEntry.h"
 #include "platform/vcl/WinHandles.h"
 
 #include <QImage>
@@ -10,17 +11,6 @@
 
 #include <array>
 #include <memory>
-
-inline constexpr BYTE PC_RESERVED = 0x01;
-inline constexpr BYTE PC_EXPLICIT = 0x02;
-inline constexpr BYTE PC_NOCOLLAPSE = 0x04;
-
-struct PALETTEENTRY {
-    BYTE peRed = 0, peGreen = 0, peBlue = 0, peFlags = 0;
-    friend bool operator==(const PALETTEENTRY&, const PALETTEENTRY&) = default;
-};
-static_assert(sizeof(PALETTEENTRY) == 4);
-using LPPALETTEENTRY = PALETTEENTRY*;
 
 // A logical palette of up to 256 entries (the platform's record has a variable tail).
 struct LOGPALETTE {
