@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QMenu>
 #include <QMoveEvent>
+#include <QPointer>
 
 #include <cfenv>
 #include <cstdio>
@@ -64,48 +65,66 @@ std::int32_t Count(ULONG Left) {
 
 } // namespace
 
+class TDDDD::TWindowHook : public QObject {
+public:
+    explicit TWindowHook(TDDDD& ADisplay) : Display(ADisplay) {}
+    QPointer<TScreenView> View;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        return Display.WindowEvent(Watched, Event);
+    }
+
+private:
+    TDDDD& Display;
+};
+
 TDispModeInfo DispModeInfo(TDDDDDispMode Mode) {
     return kModes[static_cast<int>(Mode)];
 }
 
-TDDDD::TDDDD(vcl::TForm* AOwner) : Owner(AOwner) {
-    Destroying = false;
-    NotStarted = true;
-    Started = false;
+TDDDD::TDDDD(vcl::TForm* AOwner) : Owner(AOwner), Hook(std::make_unique<TWindowHook>(*this)) {
+    FDestroying = false;
+    FNotStarted = true;
+    FStarted = false;
     // The form's own handlers came from its description before its components were made.
     SavedOnPaint = Owner->OnPaint;
     Owner->OnPaint = [this](vcl::TForm* Sender) { FormPaintHook(Sender); };
     SavedOnCreate = Owner->OnCreate;
     Owner->OnCreate = [this](vcl::TForm* Sender) { FormCreateHook(Sender); };
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &SavedScreenSaver, 0);
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &FSavedScreenSaver, 0);
     DirectDrawEnumerateA(
         [](GUID*, LPSTR Description, LPSTR Name, LPVOID Context) -> BOOL {
-            static_cast<TDDDD*>(Context)->DriverNames.push_back(DriverLine(Description, Name));
+            static_cast<TDDDD*>(Context)->FDriverNames.push_back(DriverLine(Description, Name));
             return DDENUMRET_OK;
         },
         this);
     // The client area shows the screen, where presentation puts the picture.
-    View = new TScreenView;
-    View->OnExpose = [this] { Owner->DoPaint(); };
-    Owner->setCentralWidget(View);
+    Hook->View = new TScreenView;
+    Hook->View->OnExpose = [this] { Owner->DoPaint(); };
+    Owner->setCentralWidget(Hook->View);
 }
 
 TDDDD::~TDDDD() {
-    Destroying = true;
-    DriverNames.clear();
-    SetDisableScreenSaver(!SavedScreenSaver);
+    FDestroying = true;
+    FDriverNames.clear();
+    SetDisableScreenSaver(!FSavedScreenSaver);
     if (OnDestroy)
         OnDestroy(this);
     ReleaseDisplay();
-    ReleaseRef(Camera);
+    ReleaseRef(FCamera);
     RemoveWindowHook();
     // The form may paint or be created again after the component is gone: its own handlers
     // come back rather than calls into a freed component.
     Owner->OnPaint = SavedOnPaint;
     Owner->OnCreate = SavedOnCreate;
     // The view stays with the form; its exposes no longer reach this component.
-    if (View)
-        View->OnExpose = [Form = Owner] { Form->DoPaint(); };
+    if (Hook->View)
+        Hook->View->OnExpose = [Form = Owner] { Form->DoPaint(); };
+}
+
+TScreenView* TDDDD::View() const {
+    return Hook->View;
 }
 
 void TDDDD::Loaded() {
@@ -123,18 +142,18 @@ void TDDDD::SetDisplayMode(TDDDDDispMode Value) {
     if (Value == TDDDDDispMode::dmWinVariable) {
         RECT client;
         GetClientRect(Owner, &client);
-        ModeWidth = client.right;
-        ModeHeight = client.bottom;
-        ModeBitCount = ScreenBitCount();
-        ModeFullScreen = false;
+        FModeWidth = client.right;
+        FModeHeight = client.bottom;
+        FModeBitCount = ScreenBitCount();
+        FModeFullScreen = false;
     } else {
-        ModeWidth = info.Width;
-        ModeHeight = info.Height;
-        ModeBitCount = info.BitCount;
-        ModeFullScreen = info.FullScreen;
+        FModeWidth = info.Width;
+        FModeHeight = info.Height;
+        FModeBitCount = info.BitCount;
+        FModeFullScreen = info.FullScreen;
     }
-    if (!NotStarted)
-        InitDisplay(ModeFullScreen, ModeWidth, ModeHeight, ModeBitCount, 0, "");
+    if (!FNotStarted)
+        InitDisplay(FModeFullScreen, FModeWidth, FModeHeight, FModeBitCount, 0, "");
 }
 
 void TDDDD::SetDisableScreenSaver(bool Value) {
@@ -143,16 +162,16 @@ void TDDDD::SetDisableScreenSaver(bool Value) {
 }
 
 void TDDDD::FormCreateHook(vcl::TForm* Sender) {
-    WindowHandle = Owner;
+    FWindowHandle = Owner;
     if (AutoDisplayModeInitialize && !DispModeInfo(FDisplayMode).FullScreen &&
         FDisplayMode != TDDDDDispMode::dmWinVariable) {
         SetDisplayMode(FDisplayMode);
-        if (ScreenBitCount() != ModeBitCount) {
+        if (ScreenBitCount() != FModeBitCount) {
             Owner->hide();
             vcl::MessageBox(
                 Owner,
                 Format("画面モードが不適切です 色数を%dビットにして起動し直してください",
-                       ModeBitCount),
+                       FModeBitCount),
                 vcl::Application ? vcl::Application->Title() : std::string());
             if (vcl::Application)
                 vcl::Application->Terminate();
@@ -161,20 +180,20 @@ void TDDDD::FormCreateHook(vcl::TForm* Sender) {
     InitDisplay(false, 128, 128, ScreenBitCount(), 0, "");
     if (AutoDisplayModeInitialize)
         SetDisplayMode(FDisplayMode);
-    if (!NotStarted)
+    if (!FNotStarted)
         return;
-    NotStarted = false;
+    FNotStarted = false;
     bool needChange = true;
     if (AutoDisplayModeInitialize) {
-        needChange = ModeFullScreen && !ModeAvailable(ModeWidth, ModeHeight, ModeBitCount, 0);
+        needChange = FModeFullScreen && !ModeAvailable(FModeWidth, FModeHeight, FModeBitCount, 0);
         if (!needChange)
-            InitDisplay(ModeFullScreen, ModeWidth, ModeHeight, ModeBitCount, 0, "");
+            InitDisplay(FModeFullScreen, FModeWidth, FModeHeight, FModeBitCount, 0, "");
     }
     if (SavedOnCreate)
         SavedOnCreate(Sender);
     if (OnInit)
         OnInit(Sender, needChange);
-    Started = true;
+    FStarted = true;
     InstallWindowHook();
 }
 
@@ -228,23 +247,23 @@ void TDDDD::InitDisplay(bool FullScreen, int Width, int Height, int BitCount, in
                         const std::string& DriverName) {
     if (FullScreen)
         Owner->show();
-    Busy = true;
+    FBusy = true;
     ReleaseDisplay();
-    WindowHandle = Owner;
+    FWindowHandle = Owner;
 
     if (FullScreen && !DriverName.empty())
-        DirectDraw = FindDriver(DriverName);
+        FDirectDraw = FindDriver(DriverName);
     else if (FullScreen && Use3D)
-        DirectDraw = Find3DDriver();
+        FDirectDraw = Find3DDriver();
     else
-        DirectDraw = CreatePrimaryDriver();
+        FDirectDraw = CreatePrimaryDriver();
     ReportError(
-        DirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&DirectDraw2)),
+        FDirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&FDirectDraw2)),
         "DirectDrawオブジェクトとDirectDraw2オブジェクトの連結に失敗しました");
     DDCAPS hw{}, hel{};
     hw.dwSize = hel.dwSize = sizeof(DDCAPS);
-    DirectDraw2->GetCaps(&hw, &hel);
-    Hardware3D = (hw.dwCaps & DDCAPS_3D) && BitCount > 8;
+    FDirectDraw2->GetCaps(&hw, &hel);
+    FHardware3D = (hw.dwCaps & DDCAPS_3D) && BitCount > 8;
 
     IDirectDrawSurface* primary = nullptr;
     IDirectDrawSurface* back = nullptr;
@@ -253,29 +272,29 @@ void TDDDD::InitDisplay(bool FullScreen, int Width, int Height, int BitCount, in
     else
         CreateWindowedSurfaces(Width, Height, primary, back);
 
-    ModeBitCount = BitCount;
-    ModeFullScreen = FullScreen;
-    ModeRefreshRate = RefreshRate;
-    ModeWidth = Width;
-    ModeHeight = Height;
-    PrimarySurface = std::make_unique<TDDDDGenSurface>(this, primary, Width, Height);
-    BackSurface = std::make_unique<TDDDDGenSurface>(this, back, Width, Height);
-    ReleaseRef(Palette);
+    FModeBitCount = BitCount;
+    FModeFullScreen = FullScreen;
+    FModeRefreshRate = RefreshRate;
+    FModeWidth = Width;
+    FModeHeight = Height;
+    FPrimarySurface = std::make_unique<TDDDDGenSurface>(this, primary, Width, Height);
+    FBackSurface = std::make_unique<TDDDDGenSurface>(this, back, Width, Height);
+    ReleaseRef(FPalette);
     FillPaletteEntries(FullScreen);
     if (BitCount == 8) {
         ReportError(
-            DirectDraw2->CreatePalette(DDPCAPS_8BIT, PaletteEntries.data(), &Palette, nullptr),
+            FDirectDraw2->CreatePalette(DDPCAPS_8BIT, FPaletteEntries.data(), &FPalette, nullptr),
             "DirectDrawPaletteの作成に失敗しました");
-        ReportError(primary->SetPalette(Palette),
+        ReportError(primary->SetPalette(FPalette),
                     "DirectDrawPaletteのFrontBufferへの割り当てに失敗しました");
-        ReportError(back->SetPalette(Palette),
+        ReportError(back->SetPalette(FPalette),
                     "DirectDrawPaletteのBackBufferへの割り当てに失敗しました");
     }
     if (Use3D)
         Build3D(Width, Height, back);
-    Busy = false;
-    if (Started) {
-        Registry.RebuildPass();
+    FBusy = false;
+    if (FStarted) {
+        FRegistry.RebuildPass();
         if (OnChangeDisplayMode)
             OnChangeDisplayMode(this);
     }
@@ -289,10 +308,10 @@ void TDDDD::CreateFullScreenSurfaces(int Width, int Height, int BitCount, int Re
     // not one yet is placed.
     if (!Owner->isFullScreen())
         Owner->setGeometry(0, 0, Width, Height);
-    ReportError(DirectDraw2->SetCooperativeLevel(WindowHandle, kFullScreenLevel),
+    ReportError(FDirectDraw2->SetCooperativeLevel(FWindowHandle, kFullScreenLevel),
                 "協調レベルの設定に失敗しました");
-    ReportError(DirectDraw2->SetDisplayMode(DWORD(Width), DWORD(Height), DWORD(BitCount),
-                                            DWORD(RefreshRate), 0),
+    ReportError(FDirectDraw2->SetDisplayMode(DWORD(Width), DWORD(Height), DWORD(BitCount),
+                                             DWORD(RefreshRate), 0),
                 Format("画面モード%dx%dx%dの初期化に失敗しました", Width, Height, BitCount));
     DDSURFACEDESC d;
     d.dwSize = sizeof d;
@@ -300,24 +319,24 @@ void TDDDD::CreateFullScreenSurfaces(int Width, int Height, int BitCount, int Re
     d.dwBackBufferCount = 1;
     d.ddsCaps.dwCaps =
         DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | (Use3D ? DDSCAPS_3DDEVICE : 0);
-    ReportError(DirectDraw2->CreateSurface(&d, &Primary, nullptr),
+    ReportError(FDirectDraw2->CreateSurface(&d, &Primary, nullptr),
                 "プライマリ・サーフェスの作成に失敗しました");
     DDSCAPS caps{DDSCAPS_BACKBUFFER};
     ReportError(Primary->GetAttachedSurface(&caps, &Back), "バックバッファの作成に失敗しました");
     // The chain holds the back buffer; the component never releases its surfaces.
     Back->Release();
-    BringWindowToTop(WindowHandle);
+    BringWindowToTop(FWindowHandle);
 }
 
 void TDDDD::CreateWindowedSurfaces(int Width, int Height, IDirectDrawSurface*& Primary,
                                    IDirectDrawSurface*& Back) {
-    ReportError(DirectDraw2->SetCooperativeLevel(WindowHandle, DDSCL_NORMAL),
+    ReportError(FDirectDraw2->SetCooperativeLevel(FWindowHandle, DDSCL_NORMAL),
                 "協調レベルの設定に失敗しました");
     DDSURFACEDESC p;
     p.dwSize = sizeof p;
     p.dwFlags = DDSD_CAPS;
     p.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    ReportError(DirectDraw2->CreateSurface(&p, &Primary, nullptr),
+    ReportError(FDirectDraw2->CreateSurface(&p, &Primary, nullptr),
                 "プライマリ・サーフェスの作成に失敗しました");
     DDSURFACEDESC b;
     b.dwSize = sizeof b;
@@ -326,35 +345,35 @@ void TDDDD::CreateWindowedSurfaces(int Width, int Height, IDirectDrawSurface*& P
     b.dwHeight = DWORD(Height);
     if (!Use3D)
         b.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    else if (D3DOptions.Contains(DontUseHAL) || !Hardware3D)
+    else if (D3DOptions.Contains(DontUseHAL) || !FHardware3D)
         b.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | DDSCAPS_3DDEVICE;
     else
         b.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
-    ReportError(DirectDraw2->CreateSurface(&b, &Back, nullptr),
+    ReportError(FDirectDraw2->CreateSurface(&b, &Back, nullptr),
                 "バックバッファの作成に失敗しました");
     if (AllowRakugaki)
         return;
-    ReportError(DirectDraw2->CreateClipper(0, &Clipper, nullptr),
+    ReportError(FDirectDraw2->CreateClipper(0, &FClipper, nullptr),
                 "Clipperオブジェクトの作成に失敗しました");
-    ReportError(Clipper->SetHWnd(0, WindowHandle), "Clipperのフォームへの割り当てに失敗しました");
-    ReportError(Primary->SetClipper(Clipper),
+    ReportError(FClipper->SetHWnd(0, FWindowHandle), "Clipperのフォームへの割り当てに失敗しました");
+    ReportError(Primary->SetClipper(FClipper),
                 "Clipperのプライマリサーフェスへの割り当てに失敗しました");
 }
 
 void TDDDD::FillPaletteEntries(bool FullScreen) {
     if (!Use3D) {
-        for (PALETTEENTRY& e : PaletteEntries)
+        for (PALETTEENTRY& e : FPaletteEntries)
             e.peFlags = PC_NOCOLLAPSE;
     } else if (FullScreen) {
         for (int i = 0; i < 256; ++i)
-            PaletteEntries[i] = {BYTE(((i >> 5) & 7) * 255 / 7), BYTE(((i >> 2) & 7) * 255 / 7),
-                                 BYTE((i & 3) * 255 / 3), D3DPAL_READONLY};
+            FPaletteEntries[i] = {BYTE(((i >> 5) & 7) * 255 / 7), BYTE(((i >> 2) & 7) * 255 / 7),
+                                  BYTE((i & 3) * 255 / 3), D3DPAL_READONLY};
     } else {
         HDC dc = GetDC(nullptr);
-        GetSystemPaletteEntries(dc, 0, 256, PaletteEntries.data());
+        GetSystemPaletteEntries(dc, 0, 256, FPaletteEntries.data());
         ReleaseDC(nullptr, dc);
         for (int i = 0; i < 256; ++i)
-            PaletteEntries[i].peFlags = i < 10 || i > 245 ? D3DPAL_READONLY : PC_RESERVED;
+            FPaletteEntries[i].peFlags = i < 10 || i > 245 ? D3DPAL_READONLY : PC_RESERVED;
     }
 }
 
@@ -362,7 +381,7 @@ void TDDDD::Build3D(int Width, int Height, IDirectDrawSurface* Back) {
     DDSCAPS backCaps{};
     Back->GetCaps(&backCaps);
     const DWORD zCaps =
-        (backCaps.dwCaps & DDSCAPS_VIDEOMEMORY) && !D3DOptions.Contains(DontUseHAL) && Hardware3D
+        (backCaps.dwCaps & DDSCAPS_VIDEOMEMORY) && !D3DOptions.Contains(DontUseHAL) && FHardware3D
             ? DDSCAPS_ZBUFFER
             : DDSCAPS_ZBUFFER | DDSCAPS_SYSTEMMEMORY;
     IDirectDrawSurface* z = nullptr;
@@ -375,125 +394,125 @@ void TDDDD::Build3D(int Width, int Height, IDirectDrawSurface* Back) {
         d.dwHeight = DWORD(Height);
         d.dwZBufferBitDepth = depth;
         d.ddsCaps.dwCaps = zCaps;
-        hr = DirectDraw2->CreateSurface(&d, &z, nullptr);
+        hr = FDirectDraw2->CreateSurface(&d, &z, nullptr);
         if (hr == DD_OK)
             break;
     }
     ReportError(hr, "Zバッファの作成に失敗しました");
     ReportError(Back->AddAttachedSurface(z), "Zバッファのアタッチに失敗しました");
-    ZSurface = std::make_unique<TDDDDGenSurface>(this, z, Width, Height);
+    FZSurface = std::make_unique<TDDDDGenSurface>(this, z, Width, Height);
 
     // The previous build's object is let go here; what the scene made through it lives on.
-    ReleaseRef(D3DRM);
+    ReleaseRef(FD3DRM);
     IDirect3DRM* rm = nullptr;
     ReportError(Direct3DRMCreate(&rm), "Direct3DRMオブジェクトの作成に失敗しました");
-    ReportError(rm->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&D3DRM)),
+    ReportError(rm->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&FD3DRM)),
                 "Direct3DRM2オブジェクトの作成に失敗しました");
     rm->Release();
-    ReportError(DirectDraw2->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&Direct3D)),
+    ReportError(FDirectDraw2->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&FDirect3D)),
                 "Direct3Dオブジェクトの作成に失敗しました");
 
-    const bool hal = !D3DOptions.Contains(DontUseHAL) && Hardware3D;
-    if (hal && Direct3D->CreateDevice(IID_IDirect3DHALDevice, Back, &D3DDevice) == DD_OK)
-        DeviceKind = 1;
+    const bool hal = !D3DOptions.Contains(DontUseHAL) && FHardware3D;
+    if (hal && FDirect3D->CreateDevice(IID_IDirect3DHALDevice, Back, &FD3DDevice) == DD_OK)
+        FDeviceKind = 1;
     else if (!D3DOptions.Contains(DontUseMMX) &&
-             Direct3D->CreateDevice(IID_IDirect3DMMXDevice, Back, &D3DDevice) == DD_OK)
-        DeviceKind = 2;
+             FDirect3D->CreateDevice(IID_IDirect3DMMXDevice, Back, &FD3DDevice) == DD_OK)
+        FDeviceKind = 2;
     else if (!D3DOptions.Contains(DontUseRGBEmulation) &&
-             Direct3D->CreateDevice(IID_IDirect3DRGBDevice, Back, &D3DDevice) == DD_OK)
-        DeviceKind = 3;
+             FDirect3D->CreateDevice(IID_IDirect3DRGBDevice, Back, &FD3DDevice) == DD_OK)
+        FDeviceKind = 3;
     else {
-        ReportError(Direct3D->CreateDevice(IID_IDirect3DRampDevice, Back, &D3DDevice),
+        ReportError(FDirect3D->CreateDevice(IID_IDirect3DRampDevice, Back, &FD3DDevice),
                     "Diret3Dデバイスの作成に失敗しました");
-        DeviceKind = 4;
+        FDeviceKind = 4;
     }
-    ReportError(D3DRM->CreateDeviceFromD3D(Direct3D, D3DDevice, &D3DRMDevice),
+    ReportError(FD3DRM->CreateDeviceFromD3D(FDirect3D, FD3DDevice, &FD3DRMDevice),
                 "Diret3DRMデバイスの作成に失敗しました");
-    D3DRMDevice->SetBufferCount(2);
-    if (Camera) {
-        ReportError(D3DRM->CreateViewport(D3DRMDevice, Camera, 0, 0, DWORD(Width), DWORD(Height),
-                                          &Viewport),
+    FD3DRMDevice->SetBufferCount(2);
+    if (FCamera) {
+        ReportError(FD3DRM->CreateViewport(FD3DRMDevice, FCamera, 0, 0, DWORD(Width), DWORD(Height),
+                                           &FViewport),
                     "Viewportの作成に失敗しました");
-        Viewport->SetBack(kBackPlane);
+        FViewport->SetBack(kBackPlane);
     }
-    const DDSURFACEDESC zDesc = ZSurface->GetSurfaceDesc();
-    ZInVideoMemory = (zDesc.ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY) != 0;
+    const DDSURFACEDESC zDesc = FZSurface->GetSurfaceDesc();
+    FZInVideoMemory = (zDesc.ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY) != 0;
 }
 
 void TDDDD::ReadChannelShifts() {
-    const DDSURFACEDESC d = BackSurface->GetSurfaceDesc();
-    RedMask = d.ddpfPixelFormat.dwRBitMask;
-    GreenMask = d.ddpfPixelFormat.dwGBitMask;
-    BlueMask = d.ddpfPixelFormat.dwBBitMask;
-    Shift(RedMask, RedShift, RedLoss);
-    Shift(GreenMask, GreenShift, GreenLoss);
-    Shift(BlueMask, BlueShift, BlueLoss);
+    const DDSURFACEDESC d = FBackSurface->GetSurfaceDesc();
+    FRedMask = d.ddpfPixelFormat.dwRBitMask;
+    FGreenMask = d.ddpfPixelFormat.dwGBitMask;
+    FBlueMask = d.ddpfPixelFormat.dwBBitMask;
+    Shift(FRedMask, FRedShift, FRedLoss);
+    Shift(FGreenMask, FGreenShift, FGreenLoss);
+    Shift(FBlueMask, FBlueShift, FBlueLoss);
 }
 
 void TDDDD::ReleaseDisplay() {
-    Busy = true;
-    if (NotStarted)
+    FBusy = true;
+    if (FNotStarted)
         return;
-    if (!Destroying && Started) {
-        Registry.CleanUpPass();
+    if (!FDestroying && FStarted) {
+        FRegistry.CleanUpPass();
         if (OnCleanUp)
             OnCleanUp(this);
     }
     if (Use3D) {
-        ReleaseRef(Viewport);
-        if (D3DRMDevice)
-            ReportError(Count(ReleaseRef(D3DRMDevice)), "Direct3DRMデバイスの解放に失敗しました");
-        if (D3DDevice)
-            ReportError(Count(ReleaseRef(D3DDevice)), "Direct3Dデバイスの解放に失敗しました");
+        ReleaseRef(FViewport);
+        if (FD3DRMDevice)
+            ReportError(Count(ReleaseRef(FD3DRMDevice)), "Direct3DRMデバイスの解放に失敗しました");
+        if (FD3DDevice)
+            ReportError(Count(ReleaseRef(FD3DDevice)), "Direct3Dデバイスの解放に失敗しました");
     }
-    ReleaseRef(Palette);
+    ReleaseRef(FPalette);
     if (Use3D) {
-        if (Destroying && D3DRM)
-            ReportError(Count(ReleaseRef(D3DRM)), "Direct3DRMオブジェクトの解放に失敗しました");
-        ReleaseRef(Direct3D);
+        if (FDestroying && FD3DRM)
+            ReportError(Count(ReleaseRef(FD3DRM)), "Direct3DRMオブジェクトの解放に失敗しました");
+        ReleaseRef(FDirect3D);
     }
-    ReleaseRef(Clipper);
+    ReleaseRef(FClipper);
     // The wrappers let go of their surfaces, which go with the DirectDraw object below.
-    BackSurface.reset();
-    PrimarySurface.reset();
-    ZSurface.reset();
-    if (ModeFullScreen && DirectDraw2)
-        DirectDraw2->RestoreDisplayMode();
-    if (DirectDraw2)
-        ReportError(Count(ReleaseRef(DirectDraw2)), "DirectDrawオブジェクトの解放に失敗しました");
-    if (DirectDraw)
-        ReportError(Count(ReleaseRef(DirectDraw)), "DirectDrawオブジェクトの解放に失敗しました");
+    FBackSurface.reset();
+    FPrimarySurface.reset();
+    FZSurface.reset();
+    if (FModeFullScreen && FDirectDraw2)
+        FDirectDraw2->RestoreDisplayMode();
+    if (FDirectDraw2)
+        ReportError(Count(ReleaseRef(FDirectDraw2)), "DirectDrawオブジェクトの解放に失敗しました");
+    if (FDirectDraw)
+        ReportError(Count(ReleaseRef(FDirectDraw)), "DirectDrawオブジェクトの解放に失敗しました");
 }
 
 void TDDDD::Render(IDirect3DRMFrame* Scene) {
     // A frame before any camera was given has nothing to render through.
-    if (!Viewport || !D3DRMDevice)
+    if (!FViewport || !FD3DRMDevice)
         return;
     std::fesetenv(FE_DFL_ENV);
-    Viewport->Clear();
+    FViewport->Clear();
     if (Scene)
-        Viewport->Render(Scene);
-    D3DRMDevice->Update();
+        FViewport->Render(Scene);
+    FD3DRMDevice->Update();
     std::fesetenv(FE_DFL_ENV);
 }
 
 void TDDDD::Flip() {
-    if (!PrimarySurface || !BackSurface || Busy)
+    if (!FPrimarySurface || !FBackSurface || FBusy)
         return;
-    IDirectDrawSurface* primary = PrimarySurface->Surface;
-    IDirectDrawSurface* back = BackSurface->Surface;
-    if (ModeFullScreen && primary->Flip(nullptr, DDFLIP_WAIT) == DD_OK)
+    IDirectDrawSurface* primary = FPrimarySurface->Surface;
+    IDirectDrawSurface* back = FBackSurface->Surface;
+    if (FModeFullScreen && primary->Flip(nullptr, DDFLIP_WAIT) == DD_OK)
         return;
-    const DDSURFACEDESC d = BackSurface->GetSurfaceDesc();
+    const DDSURFACEDESC d = FBackSurface->GetSurfaceDesc();
     RECT src{0, 0, LONG(d.dwWidth), LONG(d.dwHeight)};
     RECT client;
-    GetClientRect(WindowHandle, &client);
+    GetClientRect(FWindowHandle, &client);
     POINT origin{};
-    ClientToScreen(WindowHandle, &origin);
+    ClientToScreen(FWindowHandle, &origin);
     RECT dst{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     const RECT clip{0, 0, vcl::Screen().Width(), vcl::Screen().Height()};
     if (VsyncAtWindowed)
-        DirectDraw2->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        FDirectDraw2->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
     const bool sameSize = dst.right - dst.left == src.right - src.left &&
@@ -514,36 +533,36 @@ void TDDDD::SetCamera(IDirect3DRMFrame* ACamera) {
     // The camera is kept, counted, for every later build's viewport.
     if (ACamera)
         ACamera->AddRef();
-    ReleaseRef(Camera);
-    Camera = ACamera;
-    if (Viewport) {
-        Viewport->SetCamera(Camera);
+    ReleaseRef(FCamera);
+    FCamera = ACamera;
+    if (FViewport) {
+        FViewport->SetCamera(FCamera);
         return;
     }
-    if (!D3DRM || !D3DRMDevice)
+    if (!FD3DRM || !FD3DRMDevice)
         return;
-    ReportError(D3DRM->CreateViewport(D3DRMDevice, Camera, 0, 0, DWORD(ModeWidth),
-                                      DWORD(ModeHeight), &Viewport),
+    ReportError(FD3DRM->CreateViewport(FD3DRMDevice, FCamera, 0, 0, DWORD(FModeWidth),
+                                       DWORD(FModeHeight), &FViewport),
                 "Viewportの作成に失敗しました");
-    Viewport->SetBack(kBackPlane);
+    FViewport->SetBack(kBackPlane);
 }
 
 void TDDDD::RestoreSurfaces() {
-    if (PrimarySurface)
-        PrimarySurface->RestoreIfLost();
-    if (!ModeFullScreen && BackSurface)
-        BackSurface->RestoreIfLost();
-    if (Use3D && ZSurface)
-        ZSurface->RestoreIfLost();
-    Registry.RestorePass();
+    if (FPrimarySurface)
+        FPrimarySurface->RestoreIfLost();
+    if (!FModeFullScreen && FBackSurface)
+        FBackSurface->RestoreIfLost();
+    if (Use3D && FZSurface)
+        FZSurface->RestoreIfLost();
+    FRegistry.RestorePass();
 }
 
 void TDDDD::UpdatePalette() {
-    if (ModeBitCount != 8)
+    if (FModeBitCount != 8)
         return;
-    if (ModeFullScreen) {
-        if (Palette)
-            ReportError(Palette->SetEntries(0, 0, 256, PaletteEntries.data()),
+    if (FModeFullScreen) {
+        if (FPalette)
+            ReportError(FPalette->SetEntries(0, 0, 256, FPaletteEntries.data()),
                         "パレットが更新できませんでした");
         return;
     }
@@ -560,12 +579,12 @@ void TDDDD::UpdatePalette() {
     RealizePalette(screen);
     GetSystemPaletteEntries(screen, 0, 256, lp.palPalEntry);
     for (int i = 10; i < 246; ++i)
-        lp.palPalEntry[i] = PaletteEntries[i];
+        lp.palPalEntry[i] = FPaletteEntries[i];
     HPALETTE mine = CreatePalette(&lp);
-    HDC window = GetDC(WindowHandle);
+    HDC window = GetDC(FWindowHandle);
     SelectPalette(window, mine, FALSE);
     RealizePalette(window);
-    ReleaseDC(WindowHandle, window);
+    ReleaseDC(FWindowHandle, window);
     ReleaseDC(nullptr, screen);
     DeleteObject(black);
     DeleteObject(mine);
@@ -579,18 +598,19 @@ int TDDDD::ScreenBitCount() {
 }
 
 bool TDDDD::ModeAvailable(int Width, int Height, int BitCount, int RefreshRate) {
-    if (!DirectDraw2)
+    if (!FDirectDraw2)
         return false;
     struct TList {
         std::vector<DDSURFACEDESC> Modes;
     } list;
     DDSURFACEDESC all;
     all.dwSize = sizeof all;
-    DirectDraw2->EnumDisplayModes(0, &all, &list, [](LPDDSURFACEDESC D, LPVOID Context) -> HRESULT {
-        auto* l = static_cast<TList*>(Context);
-        l->Modes.push_back(*D);
-        return l->Modes.size() < 256 ? DDENUMRET_OK : DDENUMRET_CANCEL;
-    });
+    FDirectDraw2->EnumDisplayModes(
+        0, &all, &list, [](LPDDSURFACEDESC D, LPVOID Context) -> HRESULT {
+            auto* l = static_cast<TList*>(Context);
+            l->Modes.push_back(*D);
+            return l->Modes.size() < 256 ? DDENUMRET_OK : DDENUMRET_CANCEL;
+        });
     const auto matches = [](int Wanted, DWORD Have) {
         return Wanted == 0 || DWORD(Wanted) == Have;
     };
@@ -607,7 +627,7 @@ void TDDDD::FormPaintHook(vcl::TForm* Sender) {
         return;
     if (SavedOnPaint)
         SavedOnPaint(Sender);
-    if (Busy)
+    if (FBusy)
         return;
     RestoreSurfaces();
     UpdatePalette();
@@ -619,31 +639,31 @@ void TDDDD::InstallWindowHook() {
     if (Hooked)
         return;
     Hooked = true;
-    Owner->installEventFilter(this);
+    Owner->installEventFilter(Hook.get());
     for (QMenu* m : Owner->findChildren<QMenu*>())
-        m->installEventFilter(this);
+        m->installEventFilter(Hook.get());
 }
 
 void TDDDD::RemoveWindowHook() {
     if (!Hooked)
         return;
     Hooked = false;
-    Owner->removeEventFilter(this);
+    Owner->removeEventFilter(Hook.get());
     for (QMenu* m : Owner->findChildren<QMenu*>())
-        m->removeEventFilter(this);
+        m->removeEventFilter(Hook.get());
 }
 
 void TDDDD::EnterMenuLoop() {
-    if (ModeFullScreen && !Owner->isFullScreen())
+    if (FModeFullScreen && !Owner->isFullScreen())
         Owner->setGeometry(0, 0, vcl::Screen().Width(), vcl::Screen().Height());
-    if (DirectDraw2)
-        DirectDraw2->FlipToGDISurface();
+    if (FDirectDraw2)
+        FDirectDraw2->FlipToGDISurface();
     Owner->update();
     if (OnEnterMenuLoop)
         OnEnterMenuLoop(this);
 }
 
-bool TDDDD::eventFilter(QObject* Watched, QEvent* Event) {
+bool TDDDD::WindowEvent(QObject* Watched, QEvent* Event) {
     if (qobject_cast<QMenu*>(Watched)) {
         // The menu loop runs while any of the form's menus is open.
         if (Event->type() == QEvent::Show && OpenMenus++ == 0)
@@ -657,12 +677,12 @@ bool TDDDD::eventFilter(QObject* Watched, QEvent* Event) {
         return false;
     switch (Event->type()) {
     case QEvent::Move:
-        if (ModeFullScreen && static_cast<QMoveEvent*>(Event)->pos() != QPoint(0, 0) &&
+        if (FModeFullScreen && static_cast<QMoveEvent*>(Event)->pos() != QPoint(0, 0) &&
             !Owner->isFullScreen())
             Owner->move(0, 0);
         break;
     case QEvent::WindowStateChange:
-        if (ModeFullScreen && Owner->isMaximized()) {
+        if (FModeFullScreen && Owner->isMaximized()) {
             Owner->showNormal();
             Owner->resize(vcl::Screen().Width(), vcl::Screen().Height());
         }

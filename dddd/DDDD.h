@@ -9,10 +9,6 @@
 #include "dddd/DDDDRegistry.h"
 #include "platform/d3drm/D3DRM.h"
 #include "platform/ddraw/D3D.h"
-#include "platform/ddraw/ScreenView.h"
-
-#include <QObject>
-#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -22,6 +18,9 @@
 #include <string>
 #include <vector>
 
+class QEvent;
+class QObject;
+class TScreenView;
 namespace vcl {
 class TForm;
 }
@@ -81,11 +80,11 @@ using TDDDDNotifyEvent = std::function<void(TDDDD* Sender)>;
 // Sender is the form; fNeedChange says the display still is the provisional one.
 using TDDDDInitEvent = std::function<void(vcl::TForm* Sender, bool fNeedChange)>;
 
-class TDDDD : public QObject {
+class TDDDD {
 public:
     // Takes over Owner's creation and paint events and makes a screen view its client area.
     explicit TDDDD(vcl::TForm* Owner);
-    ~TDDDD() override;
+    virtual ~TDDDD();
     TDDDD(const TDDDD&) = delete;
     TDDDD& operator=(const TDDDD&) = delete;
 
@@ -137,47 +136,63 @@ public:
     void FormCreateHook(vcl::TForm* Sender);
     void FormPaintHook(vcl::TForm* Sender);
 
-    int ModeBitCount = 0;
-    bool ModeFullScreen = false;
-    int ModeWidth = 0, ModeHeight = 0;
-    int ModeRefreshRate = 0;
+    // The set-up of the last build, as requested.
+    int ModeBitCount() const { return FModeBitCount; }
+    bool ModeFullScreen() const { return FModeFullScreen; }
+    int ModeWidth() const { return FModeWidth; }
+    int ModeHeight() const { return FModeHeight; }
+    int ModeRefreshRate() const { return FModeRefreshRate; }
 
-    bool NotStarted = true, Destroying = false, Started = false, Busy = false;
-    BOOL SavedScreenSaver = TRUE;
+    bool NotStarted() const { return FNotStarted; }
+    bool Started() const { return FStarted; }
+    // A build or release is under way: repaints restore nothing.
+    bool Busy() const { return FBusy; }
 
-    std::unique_ptr<TDDDDGenSurface> PrimarySurface, BackSurface, ZSurface;
-    IDirectDraw2* DirectDraw2 = nullptr;
-    IDirectDraw* DirectDraw = nullptr;
-    IDirectDrawClipper* Clipper = nullptr;
-    std::vector<std::string> DriverNames;
-    IDirect3DRM2* D3DRM = nullptr;
-    IDirect3DRMDevice2* D3DRMDevice = nullptr;
-    IDirect3D2* Direct3D = nullptr;
-    IDirect3DDevice2* D3DDevice = nullptr;
-    std::uint8_t DeviceKind = 0;
-    IDirect3DRMViewport* Viewport = nullptr;
-    IDirect3DRMFrame* Camera = nullptr;
-    bool Hardware3D = false;
-    bool ZInVideoMemory = false;
-    int RedLoss = 0, RedShift = 0, GreenLoss = 0, GreenShift = 0, BlueLoss = 0, BlueShift = 0;
-    DWORD RedMask = 0, GreenMask = 0, BlueMask = 0;
-    std::array<PALETTEENTRY, 256> PaletteEntries{};
-    IDirectDrawPalette* Palette = nullptr;
+    // The device chain; each is nullptr while it is not built.
+    TDDDDGenSurface* PrimarySurface() const { return FPrimarySurface.get(); }
+    TDDDDGenSurface* BackSurface() const { return FBackSurface.get(); }
+    TDDDDGenSurface* ZSurface() const { return FZSurface.get(); }
+    IDirectDraw* DirectDraw() const { return FDirectDraw; }
+    IDirectDraw2* DirectDraw2() const { return FDirectDraw2; }
+    // The scene makes all its objects through this one.
+    IDirect3DRM2* D3DRM() const { return FD3DRM; }
+    IDirect3DRMDevice2* D3DRMDevice() const { return FD3DRMDevice; }
+    IDirect3DDevice2* D3DDevice() const { return FD3DDevice; }
+    IDirect3DRMViewport* Viewport() const { return FViewport; }
+    IDirect3DRMFrame* Camera() const { return FCamera; }
+    // 1 hardware, 2 MMX emulation, 3 RGB emulation, 4 ramp emulation.
+    std::uint8_t DeviceKind() const { return FDeviceKind; }
+    bool Hardware3D() const { return FHardware3D; }
+    bool ZInVideoMemory() const { return FZInVideoMemory; }
+    const std::vector<std::string>& DriverNames() const { return FDriverNames; }
+
+    // The back buffer's channels: Shift is the lowest bit, Loss 8 minus the channel's bits.
+    int RedLoss() const { return FRedLoss; }
+    int RedShift() const { return FRedShift; }
+    int GreenLoss() const { return FGreenLoss; }
+    int GreenShift() const { return FGreenShift; }
+    int BlueLoss() const { return FBlueLoss; }
+    int BlueShift() const { return FBlueShift; }
+    DWORD RedMask() const { return FRedMask; }
+    DWORD GreenMask() const { return FGreenMask; }
+    DWORD BlueMask() const { return FBlueMask; }
+
     // Surfaces and textures kept across rebuilds and restores; add them here to have them kept.
-    TDDDDRegistry Registry;
-
-    HWND WindowHandle = nullptr;
-    // The form's client area, where the screen shows.
-    QPointer<TScreenView> View;
+    TDDDDRegistry& Registry() { return FRegistry; }
+    // The form's client area, where the screen shows; nullptr once the form has dropped it.
+    TScreenView* View() const;
 
 protected:
     vcl::TForm* Owner;
 
+private:
+    // Carries the window hook into the window framework, which this class stays out of.
+    class TWindowHook;
+
     // The window hook: watches the owner's moves, sizes, menus and activation, and always lets
     // the event go on.
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    bool WindowEvent(QObject* Watched, QEvent* Event);
 
-private:
     IDirectDraw* FindDriver(const std::string& DriverName);
     IDirectDraw* Find3DDriver();
     IDirectDraw* CreatePrimaryDriver();
@@ -197,6 +212,37 @@ private:
     std::function<void(vcl::TForm*)> SavedOnPaint, SavedOnCreate;
     bool Hooked = false;
     int OpenMenus = 0;
+
+    int FModeBitCount = 0;
+    bool FModeFullScreen = false;
+    int FModeWidth = 0, FModeHeight = 0;
+    int FModeRefreshRate = 0;
+
+    bool FNotStarted = true, FDestroying = false, FStarted = false, FBusy = false;
+    BOOL FSavedScreenSaver = TRUE;
+
+    std::unique_ptr<TDDDDGenSurface> FPrimarySurface, FBackSurface, FZSurface;
+    IDirectDraw2* FDirectDraw2 = nullptr;
+    IDirectDraw* FDirectDraw = nullptr;
+    IDirectDrawClipper* FClipper = nullptr;
+    std::vector<std::string> FDriverNames;
+    IDirect3DRM2* FD3DRM = nullptr;
+    IDirect3DRMDevice2* FD3DRMDevice = nullptr;
+    IDirect3D2* FDirect3D = nullptr;
+    IDirect3DDevice2* FD3DDevice = nullptr;
+    std::uint8_t FDeviceKind = 0;
+    IDirect3DRMViewport* FViewport = nullptr;
+    IDirect3DRMFrame* FCamera = nullptr;
+    bool FHardware3D = false;
+    bool FZInVideoMemory = false;
+    int FRedLoss = 0, FRedShift = 0, FGreenLoss = 0, FGreenShift = 0, FBlueLoss = 0, FBlueShift = 0;
+    DWORD FRedMask = 0, FGreenMask = 0, FBlueMask = 0;
+    std::array<PALETTEENTRY, 256> FPaletteEntries{};
+    IDirectDrawPalette* FPalette = nullptr;
+    TDDDDRegistry FRegistry;
+
+    HWND FWindowHandle = nullptr;
+    std::unique_ptr<TWindowHook> Hook;
 };
 
 } // namespace dddd

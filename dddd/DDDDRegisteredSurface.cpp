@@ -26,9 +26,10 @@ void TDDDDRegisteredSurface::Recreate() {
     // The old surface lost its memory with the device chain it belonged to; our reference to it
     // is all that is left.
     ReleaseRef(Surface);
-    if (Owner->DirectDraw2->CreateSurface(&Desc, &Surface, nullptr) != DD_OK) {
+    if (Owner->DirectDraw2()->CreateSurface(&Desc, &Surface, nullptr) != DD_OK) {
         Desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-        ReportError(Owner->DirectDraw2->CreateSurface(&Desc, &Surface, nullptr), kMsgSurfaceCreate);
+        ReportError(Owner->DirectDraw2()->CreateSurface(&Desc, &Surface, nullptr),
+                    kMsgSurfaceCreate);
     }
     DDCOLORKEY key{ColorKey, ColorKey};
     Surface->SetColorKey(DDCKEY_SRCBLT, &key);

@@ -96,7 +96,7 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
     GetObjectA(bitmap, sizeof bm, &bm);
 
     std::vector<DDPIXELFORMAT> offered;
-    Owner->D3DDevice->EnumTextureFormats(CollectFormat, &offered);
+    Owner->D3DDevice()->EnumTextureFormats(CollectFormat, &offered);
     const int choice = ChooseTextureFormat(offered, bm.bmBitsPixel);
 
     DDSURFACEDESC desc;
@@ -107,15 +107,15 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
     if (choice >= 0)
         desc.ddpfPixelFormat = offered[static_cast<std::size_t>(choice)];
     const bool inVideoMemory =
-        Owner->BackSurface->GetSurfaceDesc().ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY;
+        Owner->BackSurface()->GetSurfaceDesc().ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY;
     desc.ddsCaps.dwCaps = inVideoMemory
                               ? DDSCAPS_TEXTURE | DDSCAPS_VIDEOMEMORY | DDSCAPS_ALLOCONLOAD
                               : DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
-    ReportError(Owner->DirectDraw2->CreateSurface(&desc, &DeviceSurface, nullptr),
+    ReportError(Owner->DirectDraw2()->CreateSurface(&desc, &DeviceSurface, nullptr),
                 kMsgTexDeviceSurface);
     if (inVideoMemory) {
         desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
-        ReportError(Owner->DirectDraw2->CreateSurface(&desc, &WorkSurface, nullptr),
+        ReportError(Owner->DirectDraw2()->CreateSurface(&desc, &WorkSurface, nullptr),
                     kMsgTexWorkSurface);
     } else {
         WorkSurface = DeviceSurface;
@@ -131,7 +131,7 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
         PALETTEENTRY entries[256] = {};
         for (UINT i = 0; i < n; ++i)
             entries[i] = {table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
-        ReportError(Owner->DirectDraw2->CreatePalette(DDPCAPS_8BIT, entries, &Palette, nullptr),
+        ReportError(Owner->DirectDraw2()->CreatePalette(DDPCAPS_8BIT, entries, &Palette, nullptr),
                     kMsgTexPalette);
         WorkSurface->SetPalette(Palette);
         DeviceSurface->SetPalette(Palette);
@@ -156,7 +156,7 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
     IDirect3DTexture2* texture = TextureOf(DeviceSurface, hr);
     ReportError(hr, kMsgTexHandle);
     if (texture) {
-        ReportError(texture->GetHandle(Owner->D3DDevice, &Handle), kMsgTexHandle);
+        ReportError(texture->GetHandle(Owner->D3DDevice(), &Handle), kMsgTexHandle);
         texture->Release();
     }
 

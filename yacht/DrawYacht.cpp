@@ -117,37 +117,37 @@ TDrawYacht::~TDrawYacht() {
 
 void TDrawYacht::InitScene() {
     // The scene is built once; the frames outlive every rebuild of the device chain.
-    if (SceneReady || !D3DRM)
+    if (SceneReady || !D3DRM())
         return;
-    if (D3DRMDevice)
-        D3DRMDevice->SetQuality(D3DRMRENDER_GOURAUD);
+    if (D3DRMDevice())
+        D3DRMDevice()->SetQuality(D3DRMRENDER_GOURAUD);
 
-    D3DRM->CreateFrame(nullptr, &SceneFrame);
-    D3DRM->CreateFrame(SceneFrame, &CameraFrame);
-    D3DRM->CreateFrame(SceneFrame, &YachtsFrame);
+    D3DRM()->CreateFrame(nullptr, &SceneFrame);
+    D3DRM()->CreateFrame(SceneFrame, &CameraFrame);
+    D3DRM()->CreateFrame(SceneFrame, &YachtsFrame);
     for (int n = 0; n < YachtCount; ++n) {
         TRef<IDirect3DRMFrame2> yacht;
-        D3DRM->CreateFrame(YachtsFrame, yacht.Out());
+        D3DRM()->CreateFrame(YachtsFrame, yacht.Out());
         if (!yacht)
             continue;
         yacht->SetPosition(YachtsFrame, 0, kParkedY, 0);
         for (int sail = 0; sail < 3; ++sail) {
             TRef<IDirect3DRMFrame2> frame;
-            D3DRM->CreateFrame(yacht.Get(), frame.Out());
+            D3DRM()->CreateFrame(yacht.Get(), frame.Out());
         }
     }
     SetCamera(CameraFrame);
 
     // Shining toward the bow of a yacht heading 0, from 16.3 degrees above the horizon.
     TRef<IDirect3DRMFrame2> lights;
-    D3DRM->CreateFrame(SceneFrame, lights.Out());
+    D3DRM()->CreateFrame(SceneFrame, lights.Out());
     if (lights) {
         lights->SetOrientation(SceneFrame, 0, -0.207107f, 0.707107f, 0, 0.707107f, 0.707107f);
         TRef<IDirect3DRMLight> sun, ambient;
-        D3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, sun.Out());
+        D3DRM()->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, sun.Out());
         if (sun)
             lights->AddLight(sun.Get());
-        D3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.4f, 0.4f, 0.4f, ambient.Out());
+        D3DRM()->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.4f, 0.4f, 0.4f, ambient.Out());
         if (ambient)
             lights->AddLight(ambient.Get());
     }
@@ -368,7 +368,7 @@ bool TDrawYacht::LoadPendingTexture(const std::string& TextureFile) {
         return false;
     // A file that is missing or no bitmap leaves the mesh untextured: a joining player's
     // "SPINTEX.BMP" is passed whether or not the file exists.
-    const HRESULT hr = D3DRM->LoadTexture(TextureFile.c_str(), &PendingTexture);
+    const HRESULT hr = D3DRM()->LoadTexture(TextureFile.c_str(), &PendingTexture);
     if (FAILED(hr) || !PendingTexture) {
         ReleaseRef(PendingTexture);
         // A missing file is expected; one that is there but unreadable is worth a word.
@@ -379,10 +379,10 @@ bool TDrawYacht::LoadPendingTexture(const std::string& TextureFile) {
 }
 
 void TDrawYacht::BuildHull(std::int32_t n, const std::string& TextureFile) {
-    if (!D3DRM)
+    if (!D3DRM())
         return;
     TRef<IDirect3DRMMeshBuilder2> hull;
-    if (FAILED(D3DRM->CreateMeshBuilder(hull.Out())) || !hull)
+    if (FAILED(D3DRM()->CreateMeshBuilder(hull.Out())) || !hull)
         return;
     for (const THullVertex& v : kHullVertices)
         hull->AddVertex(v.X, v.Y, v.AuthoredZ + kHullZShift);
@@ -444,7 +444,7 @@ IDirect3DRMVisualArray* BuildSailSet(IDirect3DRM2* RM, IDirect3DRMFrame* Scene, 
 } // namespace
 
 void TDrawYacht::BuildMainSails() {
-    MainSailSet = BuildSailSet(D3DRM, SceneFrame, 2, [](IDirect3DRMMeshBuilder* Sail, int k) {
+    MainSailSet = BuildSailSet(D3DRM(), SceneFrame, 2, [](IDirect3DRMMeshBuilder* Sail, int k) {
         AddPoints(Sail, kMainSailVertices, kMainSailNormals, k == 0 ? 1.0f : -1.0f);
         for (const TFaceCorners& f : kMainSailFaces)
             AddFace(Sail, f, kMainSailColour);
@@ -452,7 +452,7 @@ void TDrawYacht::BuildMainSails() {
 }
 
 void TDrawYacht::BuildJibs() {
-    JibSet = BuildSailSet(D3DRM, SceneFrame, 6, [](IDirect3DRMMeshBuilder* Sail, int k) {
+    JibSet = BuildSailSet(D3DRM(), SceneFrame, 6, [](IDirect3DRMMeshBuilder* Sail, int k) {
         AddPoints(Sail, kJibVertices[k % 3], kJibNormals, k < 3 ? 1.0f : -1.0f);
         for (const TFaceCorners& f : kJibFaces)
             AddFace(Sail, f, kJibColour);
@@ -460,10 +460,10 @@ void TDrawYacht::BuildJibs() {
 }
 
 void TDrawYacht::BuildSpinnaker(std::int32_t n, const std::string& TextureFile) {
-    if (!D3DRM)
+    if (!D3DRM())
         return;
     TRef<IDirect3DRMMeshBuilder2> sail;
-    if (FAILED(D3DRM->CreateMeshBuilder(sail.Out())) || !sail)
+    if (FAILED(D3DRM()->CreateMeshBuilder(sail.Out())) || !sail)
         return;
     for (const TSpinnakerVertex& v : kSpinnakerVertices)
         sail->AddVertex(v.Position.X, v.Position.Y, v.Position.Z);

@@ -81,7 +81,7 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
     const float d[3] = {at[0] - eye[0], at[1] - eye[1], at[2] - eye[2]};
     camera->SetPosition(Scene.YachtsFrame, eye[0], eye[1], eye[2]);
     camera->SetOrientation(Scene.YachtsFrame, d[0], d[1], d[2], 0, 1, 0);
-    Scene.D3DRM->CreateViewport(device, camera, 0, 0, side, side, &viewport);
+    Scene.D3DRM()->CreateViewport(device, camera, 0, 0, side, side, &viewport);
     viewport->SetBack(5000);
     viewport->Clear();
     viewport->Render(Scene.SceneFrame);

@@ -85,7 +85,7 @@ struct TGame {
 std::vector<std::uint16_t> Picture(TDrawYacht& Yacht) {
     DDSURFACEDESC desc;
     desc.dwSize = sizeof desc;
-    IDirectDrawSurface* back = Yacht.BackSurface->Surface;
+    IDirectDrawSurface* back = Yacht.BackSurface()->Surface;
     std::vector<std::uint16_t> picture;
     if (back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK)
         return picture;

@@ -24,7 +24,7 @@ protected:
     // How many pixels of the back buffer are not black, in the middle third of its width and
     // in the rest.
     std::pair<int, int> LitPixels() {
-        dddd::TDDDDGenSurface& back = *Form.DrawYacht1->BackSurface;
+        dddd::TDDDDGenSurface& back = *Form.DrawYacht1->BackSurface();
         DDSURFACEDESC desc;
         desc.dwSize = sizeof desc;
         EXPECT_EQ(back.Surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr),

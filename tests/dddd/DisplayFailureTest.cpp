@@ -22,7 +22,7 @@ struct TFailure {
 };
 
 void Rebuild(dddd::TDDDD& D) {
-    D.InitDisplay(D.ModeFullScreen, 640, 480, D.ModeBitCount, 0, "");
+    D.InitDisplay(D.ModeFullScreen(), 640, 480, D.ModeBitCount(), 0, "");
 }
 
 std::function<void(dddd::TDDDD&)> Failing(const char* Call, int Skip = 0, int Times = 1,
@@ -98,25 +98,25 @@ const TFailure kFailures[] = {
      Suffixed("パレットが更新できませんでした")},
     {"RMDeviceLeft", kWin16, true,
      [](dddd::TDDDD& D) {
-         D.D3DRMDevice->AddRef();
+         D.D3DRMDevice()->AddRef();
          Rebuild(D);
      },
      "debug#00001 ... Direct3DRMデバイスの解放に失敗しました(Error Code(1))\r\n"},
     {"DeviceLeft", kWin16, true,
      [](dddd::TDDDD& D) {
-         D.D3DDevice->AddRef();
+         D.D3DDevice()->AddRef();
          Rebuild(D);
      },
      "debug#00001 ... Direct3Dデバイスの解放に失敗しました(Error Code(1))\r\n"},
     {"DirectDrawLeft", kWin16, true,
      [](dddd::TDDDD& D) {
-         D.DirectDraw->AddRef();
+         D.DirectDraw()->AddRef();
          Rebuild(D);
      },
      "debug#00001 ... DirectDrawオブジェクトの解放に失敗しました(Error Code(1))\r\n"},
     {"RMObjectLeftAtDestruction", kWin16, true,
      [](dddd::TDDDD& D) {
-         D.D3DRM->AddRef();
+         D.D3DRM()->AddRef();
          D.~TDDDD();
      },
      "debug#00001 ... Direct3DRMオブジェクトの解放に失敗しました(Error Code(1))\r\n"},
@@ -133,7 +133,7 @@ TEST_P(DisplayFailure, IsLoggedWithItsOwnLineAndEndsTheProgram) {
             Start(f.Mode, f.Use3D);
             // A camera, so that rebuilds make a viewport too.
             IDirect3DRMFrame2* camera = nullptr;
-            Display->D3DRM->CreateFrame(nullptr, &camera);
+            Display->D3DRM()->CreateFrame(nullptr, &camera);
             Display->SetCamera(camera);
             camera->Release();
             f.Provoke(*Display);
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(EveryReportedCall, DisplayFailure, ::testing::ValuesIn(
 TEST_F(DisplayTest, FailuresThatAreOnlyToleratedDoNotEndTheProgram) {
     Start();
     IDirect3DRMFrame2* camera = nullptr;
-    Display->D3DRM->CreateFrame(nullptr, &camera);
+    Display->D3DRM()->CreateFrame(nullptr, &camera);
     Display->SetCamera(camera);
     camera->Release();
     // The Z-buffer at 16 and 24 bits, the optional devices, the capability query, the buffer
@@ -162,8 +162,8 @@ TEST_F(DisplayTest, FailuresThatAreOnlyToleratedDoNotEndTheProgram) {
     Display->D3DOptions = {};
     DDrawFailures().Fail("IDirect3D2::CreateDevice", kCode, 0, 2); // MMX and RGB
     Rebuild(*Display);
-    EXPECT_EQ(Display->DeviceKind, 4);
-    EXPECT_EQ(Display->ZSurface->GetSurfaceDesc().dwZBufferBitDepth, 32u);
+    EXPECT_EQ(Display->DeviceKind(), 4);
+    EXPECT_EQ(Display->ZSurface()->GetSurfaceDesc().dwZBufferBitDepth, 32u);
     // Presentation's own failures are ignored too.
     DDrawFailures().Fail("IDirectDraw2::WaitForVerticalBlank", kCode);
     DDrawFailures().Fail("IDirectDrawSurface::Blt", kCode);

@@ -54,7 +54,7 @@ protected:
                                 : Bits == 16 ? dddd::TDDDDDispMode::dmWin640x480x16
                                              : dddd::TDDDDDispMode::dmWin640x480x24);
         Form->DoCreate();
-        EXPECT_TRUE(Display->Started);
+        EXPECT_TRUE(Display->Started());
         return Display.get();
     }
 
@@ -76,7 +76,7 @@ protected:
             d.ddpfPixelFormat.dwBBitMask = Bits == 16 ? 0x001F : Bits > 16 ? 0x0000FF : 0;
         }
         IDirectDrawSurface* s = nullptr;
-        EXPECT_EQ(Display->DirectDraw2->CreateSurface(&d, &s, nullptr), DD_OK);
+        EXPECT_EQ(Display->DirectDraw2()->CreateSurface(&d, &s, nullptr), DD_OK);
         return s;
     }
 

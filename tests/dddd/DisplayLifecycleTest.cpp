@@ -3,6 +3,7 @@
 #include "tests/dddd/DisplayHost.h"
 
 #include "platform/ddraw/DDrawSurfaceAccess.h"
+#include "platform/ddraw/ScreenView.h"
 #include "platform/vcl/ScreenSaver.h"
 
 #include <QTest>
@@ -12,26 +13,27 @@ using dddd::TDDDDDispMode;
 TEST_F(DisplayTest, StartUpBuildsTheDisplayBeforeTheFormsHandlerThenInitsAndStarts) {
     Start();
     EXPECT_EQ(Events, (std::vector<std::string>{"FormCreate", "OnInit(False)"}));
-    EXPECT_TRUE(Display->Started);
-    EXPECT_FALSE(Display->NotStarted);
-    EXPECT_FALSE(Display->Busy);
-    EXPECT_EQ(Display->ModeWidth, 640);
-    EXPECT_EQ(Display->ModeHeight, 480);
-    EXPECT_EQ(Display->ModeBitCount, 16);
-    EXPECT_FALSE(Display->ModeFullScreen);
-    ASSERT_NE(Display->D3DRM, nullptr);
-    ASSERT_NE(Display->D3DRMDevice, nullptr);
-    EXPECT_EQ(Display->DeviceKind, 2); // MMX: the main window's options rule out HAL and RGB
-    EXPECT_EQ(Display->BackSurface->GetSurfaceDesc().dwWidth, 640u);
-    EXPECT_EQ(Display->DriverNames, (std::vector<std::string>{"Primary Display Driver (display)"}));
+    EXPECT_TRUE(Display->Started());
+    EXPECT_FALSE(Display->NotStarted());
+    EXPECT_FALSE(Display->Busy());
+    EXPECT_EQ(Display->ModeWidth(), 640);
+    EXPECT_EQ(Display->ModeHeight(), 480);
+    EXPECT_EQ(Display->ModeBitCount(), 16);
+    EXPECT_FALSE(Display->ModeFullScreen());
+    ASSERT_NE(Display->D3DRM(), nullptr);
+    ASSERT_NE(Display->D3DRMDevice(), nullptr);
+    EXPECT_EQ(Display->DeviceKind(), 2); // MMX: the main window's options rule out HAL and RGB
+    EXPECT_EQ(Display->BackSurface()->GetSurfaceDesc().dwWidth, 640u);
+    EXPECT_EQ(Display->DriverNames(),
+              (std::vector<std::string>{"Primary Display Driver (display)"}));
     // 5-6-5.
-    EXPECT_EQ(Display->RedShift, 11);
-    EXPECT_EQ(Display->RedLoss, 3);
-    EXPECT_EQ(Display->GreenShift, 5);
-    EXPECT_EQ(Display->GreenLoss, 2);
-    EXPECT_EQ(Display->BlueShift, 0);
-    EXPECT_EQ(Display->BlueLoss, 3);
-    EXPECT_EQ(Display->GreenMask, 0x07E0u);
+    EXPECT_EQ(Display->RedShift(), 11);
+    EXPECT_EQ(Display->RedLoss(), 3);
+    EXPECT_EQ(Display->GreenShift(), 5);
+    EXPECT_EQ(Display->GreenLoss(), 2);
+    EXPECT_EQ(Display->BlueShift(), 0);
+    EXPECT_EQ(Display->BlueLoss(), 3);
+    EXPECT_EQ(Display->GreenMask(), 0x07E0u);
 }
 
 TEST_F(DisplayTest, ChannelShiftsOfTheOtherDepthsAndTheDeviceOrder) {
@@ -48,11 +50,11 @@ TEST_F(DisplayTest, ChannelShiftsOfTheOtherDepthsAndTheDeviceOrder) {
     for (const TCase& c : cases) {
         vcl::Screen().SetDesktop(1024, 768, c.DesktopBits, 0);
         Start(TDDDDDispMode::dmWinVariable, true, c.Options);
-        EXPECT_EQ(Display->ModeBitCount, c.DesktopBits);
-        EXPECT_EQ(Display->DeviceKind, c.Kind);
-        EXPECT_EQ(Display->RedShift, c.RedShift);
-        EXPECT_EQ(Display->RedLoss, c.RedLoss);
-        EXPECT_EQ(Display->BlueShift, 0);
+        EXPECT_EQ(Display->ModeBitCount(), c.DesktopBits);
+        EXPECT_EQ(Display->DeviceKind(), c.Kind);
+        EXPECT_EQ(Display->RedShift(), c.RedShift);
+        EXPECT_EQ(Display->RedLoss(), c.RedLoss);
+        EXPECT_EQ(Display->BlueShift(), 0);
         Display.reset();
         Form.reset();
     }
@@ -60,9 +62,9 @@ TEST_F(DisplayTest, ChannelShiftsOfTheOtherDepthsAndTheDeviceOrder) {
     // may place in video memory.
     DDrawSetHardware3D(true);
     Start(TDDDDDispMode::dmWin640x480x16, true, {});
-    EXPECT_EQ(Display->DeviceKind, 1);
-    EXPECT_TRUE(Display->Hardware3D);
-    EXPECT_TRUE(Display->ZInVideoMemory);
+    EXPECT_EQ(Display->DeviceKind(), 1);
+    EXPECT_TRUE(Display->Hardware3D());
+    EXPECT_TRUE(Display->ZInVideoMemory());
     Display.reset();
     Form.reset();
     DDrawSetHardware3D(false);
@@ -76,13 +78,13 @@ TEST_F(DisplayTest, ARebuildAfterStartUpCleansUpThenChangesTheMode) {
     Events.clear();
     Display->SetDisplayMode(TDDDDDispMode::dmWin800x600x16);
     EXPECT_EQ(Events, (std::vector<std::string>{"OnCleanUp", "OnChangeDisplayMode"}));
-    EXPECT_EQ(Display->ModeWidth, 800);
+    EXPECT_EQ(Display->ModeWidth(), 800);
 }
 
 TEST_F(DisplayTest, TenUseHalTogglesLeaveEveryCountWhereItStarted) {
     Start();
     IDirect3DRMFrame2* camera = nullptr;
-    Display->D3DRM->CreateFrame(nullptr, &camera);
+    Display->D3DRM()->CreateFrame(nullptr, &camera);
     Display->SetCamera(camera);
     const TDDrawCensus before = DDrawCensus();
     const ULONG cameraRefs = (camera->AddRef(), camera->Release());
@@ -91,7 +93,7 @@ TEST_F(DisplayTest, TenUseHalTogglesLeaveEveryCountWhereItStarted) {
                                   ? dddd::TD3DOptions{}
                                   : dddd::TD3DOptions{dddd::DontUseRGBEmulation, dddd::DontUseHAL};
         Display->InitDisplay(false, 640, 480, 16, 0, "");
-        ASSERT_NE(Display->Viewport, nullptr); // re-made with the stored camera
+        ASSERT_NE(Display->Viewport(), nullptr); // re-made with the stored camera
     }
     EXPECT_EQ(DDrawCensus(), before);
     EXPECT_EQ((camera->AddRef(), camera->Release()), cameraRefs);
@@ -106,8 +108,8 @@ TEST_F(DisplayTest, AFullScreenModeTheDriverDoesNotOfferLeavesTheProvisionalDisp
     Form->DoCreate();
     EXPECT_EQ(Events, (std::vector<std::string>{"FormCreate", "OnInit(True)"}));
     // The mode is remembered; the surfaces are still the provisional window's.
-    EXPECT_EQ(Display->ModeWidth, 1024);
-    EXPECT_EQ(Display->BackSurface->GetSurfaceDesc().dwWidth, 128u);
+    EXPECT_EQ(Display->ModeWidth(), 1024);
+    EXPECT_EQ(Display->BackSurface()->GetSurfaceDesc().dwWidth, 128u);
     EXPECT_FALSE(vcl::Screen().ModeSet());
     EXPECT_FALSE(Form->isFullScreen());
 }
@@ -117,8 +119,8 @@ TEST_F(DisplayTest, WithoutAutomaticStartTheProvisionalDisplayStaysAndInitAsksFo
     Display->AutoDisplayModeInitialize = false;
     Form->DoCreate();
     EXPECT_EQ(Events, (std::vector<std::string>{"FormCreate", "OnInit(True)"}));
-    EXPECT_EQ(Display->ModeWidth, 128);
-    EXPECT_EQ(Display->ModeHeight, 128);
+    EXPECT_EQ(Display->ModeWidth(), 128);
+    EXPECT_EQ(Display->ModeHeight(), 128);
 }
 
 TEST_F(DisplayTest, AFixedWindowedModeOfAnotherDepthWarnsAndEndsTheProgram) {
@@ -188,10 +190,10 @@ TEST_F(DisplayTest, ThePresentedFrameFillsTheClientAreaScaled) {
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 0x07E0;
-    ASSERT_EQ(Display->BackSurface->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx),
+    ASSERT_EQ(Display->BackSurface()->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx),
               DD_OK);
     Display->Flip();
-    const QImage shown = Display->View->Grab();
+    const QImage shown = Display->View()->Grab();
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(shown.pixel(shown.width() - 1, shown.height() - 1), qRgb(0, 255, 0));
@@ -213,24 +215,30 @@ TEST_F(DisplayTest, TheRepaintRestoresLostSurfacesOnlyWhileActiveAndNotBusy) {
     Form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     ownPaints = restored = 0;
-    DDrawLoseAllSurfaces();
-    Display->Busy = true;
-    Form->DoPaint();
+    // The clean-up runs inside the rebuild, while the display is busy.
+    bool lostWhileBusy = false;
+    Display->OnCleanUp = [&](dddd::TDDDD*) {
+        DDrawLoseAllSurfaces();
+        Form->DoPaint();
+        lostWhileBusy = Display->Busy() && Display->BackSurface()->IsLost();
+    };
+    Display->InitDisplay(false, 640, 480, 16, 0, "");
+    Display->OnCleanUp = nullptr;
     EXPECT_EQ(ownPaints, 1);
     EXPECT_EQ(restored, 0);
-    EXPECT_TRUE(Display->BackSurface->IsLost());
-    Display->Busy = false;
+    EXPECT_TRUE(lostWhileBusy);
+    DDrawLoseAllSurfaces();
     Form->DoPaint();
     EXPECT_EQ(restored, 1);
-    EXPECT_FALSE(Display->PrimarySurface->IsLost());
-    EXPECT_FALSE(Display->BackSurface->IsLost());
-    EXPECT_FALSE(Display->ZSurface->IsLost());
+    EXPECT_FALSE(Display->PrimarySurface()->IsLost());
+    EXPECT_FALSE(Display->BackSurface()->IsLost());
+    EXPECT_FALSE(Display->ZSurface()->IsLost());
 }
 
 TEST_F(DisplayTest, TheSurfaceWrapperTouchesNothingAndLeavesAKeptSurfaceAlone) {
     Start();
     DDrawFailures().Clear();
-    dddd::TDDDDGenSurface wrapper(Display.get(), Display->BackSurface->Surface, 640, 480);
+    dddd::TDDDDGenSurface wrapper(Display.get(), Display->BackSurface()->Surface, 640, 480);
     EXPECT_EQ(DDrawFailures().Calls("IDirectDrawSurface::IsLost"), 0);
     EXPECT_EQ(wrapper.Desc.dwSize, 108u);
     EXPECT_EQ(wrapper.Desc.dwFlags, DDSD_ALL);
@@ -255,19 +263,19 @@ TEST_F(DisplayTest, DestructionPutsTheScreenSaverBackAsItWasFound) {
 
 TEST_F(DisplayTest, FullScreenFlipsAndFallsBackToABlitWhenTheFlipFails) {
     Start(TDDDDDispMode::dmFull640x480x16);
-    ASSERT_TRUE(Display->ModeFullScreen);
+    ASSERT_TRUE(Display->ModeFullScreen());
     EXPECT_EQ(vcl::Screen().Width(), 640);
     EXPECT_TRUE(Form->isFullScreen());
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 0x001F;
-    Display->BackSurface->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    Display->BackSurface()->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
     Display->Flip();
     TSurfaceBits front;
-    ASSERT_TRUE(DDrawSurfaceBits(Display->PrimarySurface->Surface, front));
+    ASSERT_TRUE(DDrawSurfaceBits(Display->PrimarySurface()->Surface, front));
     EXPECT_EQ(*reinterpret_cast<std::uint16_t*>(front.Bits), 0x001F);
     fx.dwFillColor = 0xF800;
-    Display->BackSurface->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    Display->BackSurface()->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
     DDrawFailures().Fail("IDirectDrawSurface::Flip", MakeHResult(0x88760001));
     Display->Flip();
     EXPECT_EQ(*reinterpret_cast<std::uint16_t*>(front.Bits), 0xF800);

@@ -6,7 +6,10 @@
 #include "tests/dddd/BmpFiles.h"
 #include "tests/dddd/DisplayFixture.h"
 
+#include "platform/ddraw/ScreenView.h"
 #include "platform/rtl/MemoryStream.h"
+
+#include <QPointer>
 
 namespace {
 
@@ -61,7 +64,7 @@ using Lifetime = DisplayTest;
 
 TEST_F(Lifetime, TheViewExposedAfterItsComponentIsGoneStillPaintsTheForm) {
     Start(16);
-    QPointer<TScreenView> view = Display->View;
+    QPointer<TScreenView> view = Display->View();
     ASSERT_TRUE(view);
     int paints = 0;
     Display.reset();
@@ -77,7 +80,7 @@ TEST_F(Lifetime, ARegisteredSurfaceRepaintedBeforeItsFirstRebuildWaitsForIt) {
     const std::string path = WriteFile("pic.bmp", Solid(0xFF0000));
     dddd::TDDDDRegisteredSurface surface(Display.get(), 4, 2, kPlain);
     surface.FileName = path;
-    Display->Registry.Add(&surface);
+    Display->Registry().Add(&surface);
     EXPECT_FALSE(surface.IsLost());
     surface.RestoreIfLost();
     Display->RestoreSurfaces();

@@ -39,9 +39,9 @@ TEST_F(Registry, ARebuildMakesEveryEntryAnewAndReloadsIt) {
     texture.LoadFromBitmap(red, -1, -1);
     archived.LoadFromArchiveEntry(archive, "blue.bmp", -1, -1);
     for (auto* s : {&fromFile, &fromArchive})
-        Display->Registry.Add(s);
+        Display->Registry().Add(s);
     for (auto* t : {&texture, &archived, &empty})
-        Display->Registry.Add(t);
+        Display->Registry().Add(t);
     ASSERT_EQ(fromFile.Pixels(0, 0), kRed565);
     ASSERT_EQ(fromArchive.Pixels(0, 0), kBlue565);
 
@@ -82,11 +82,11 @@ TEST_F(Registry, ARepaintRestoresAndReloadsOnlyWhatWasLost) {
     for (auto* s : {&kept, &lost}) {
         s->FileName = path;
         s->Recreate();
-        Display->Registry.Add(s);
+        Display->Registry().Add(s);
     }
     dddd::TDDDDTexture texture(Display.get());
     texture.LoadFromBitmap(path, -1, -1);
-    Display->Registry.Add(&texture);
+    Display->Registry().Add(&texture);
     ASSERT_NE(texture.DeviceSurface, texture.WorkSurface);
 
     WriteFile("pic.bmp", Solid(0x00FF00));
@@ -159,14 +159,14 @@ TEST_F(Registry, EntriesLeaveWhenFreedAndOutliveTheirComponent) {
     surface->Recreate();
     {
         dddd::TDDDDTexture passing(Display.get());
-        Display->Registry.Add(&passing);
-        Display->Registry.Add(texture.get());
-        Display->Registry.Add(surface.get());
+        Display->Registry().Add(&passing);
+        Display->Registry().Add(texture.get());
+        Display->Registry().Add(surface.get());
         other.Add(surface.get()); // moves it
-        EXPECT_EQ(Display->Registry.Textures().size(), 2u);
+        EXPECT_EQ(Display->Registry().Textures().size(), 2u);
     }
-    EXPECT_EQ(Display->Registry.Textures(), std::vector<dddd::TDDDDTexture*>{texture.get()});
-    EXPECT_TRUE(Display->Registry.Surfaces().empty());
+    EXPECT_EQ(Display->Registry().Textures(), std::vector<dddd::TDDDDTexture*>{texture.get()});
+    EXPECT_TRUE(Display->Registry().Surfaces().empty());
     EXPECT_EQ(other.Surfaces(), std::vector<dddd::TDDDDRegisteredSurface*>{surface.get()});
 
     // The chain and its surfaces go with the component; what is left touches none of them.

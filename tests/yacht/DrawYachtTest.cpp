@@ -60,7 +60,7 @@ TEST_F(Scene, InitSceneParksTenEmptyYachtsWithThreeSailFramesEach) {
     }
     // Camera, yachts, lights and the two emptied holders of the sail sets.
     EXPECT_EQ(Children(Yacht.SceneFrame), 5);
-    EXPECT_EQ(Yacht.Camera, Yacht.CameraFrame);
+    EXPECT_EQ(Yacht.Camera(), Yacht.CameraFrame);
 }
 
 TEST_F(Scene, SailSetsHoldTwoMainsAndSixJibsBelliedToTheirSides) {

@@ -20,7 +20,7 @@ TPicture Photograph(TDrawYacht& Scene, int Width, int Height) {
     IDirect3DRMViewport* viewport = nullptr;
     CreateDeviceOnTarget(memory.Source(), &device);
     device->SetQuality(D3DRMRENDER_GOURAUD);
-    Scene.D3DRM->CreateViewport(device, Scene.CameraFrame, 0, 0, Width, Height, &viewport);
+    Scene.D3DRM()->CreateViewport(device, Scene.CameraFrame, 0, 0, Width, Height, &viewport);
     viewport->SetBack(5000);
     viewport->Clear();
     viewport->Render(Scene.SceneFrame);
