@@ -54,8 +54,8 @@ function(marevo_boundary target)
 endfunction()
 
 foreach(component ddpd ddidex)
-    marevo_boundary(${component} FORBID "^platform_(d3drm|raster)$"
-        WHY "the session and input components take only the error report from the display")
+    marevo_boundary(${component} FORBID "^(dddd|platform_d3drm|platform_raster)$"
+        WHY "the session and input components take only the error report of the display")
 endforeach()
 marevo_boundary(platform_raster FORBID "^(Qt6?::.*|platform_ddraw)$"
     WHY "the rasterizer draws into plain memory, without the window framework or the display")
