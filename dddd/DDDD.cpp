@@ -2,6 +2,7 @@
 
 #include "dddd/ClipBlt.h"
 #include "dddd/DdddDebug.h"
+#include "platform/com/ComRef.h"
 #include "platform/ddraw/ScreenView.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Gdi.h"
@@ -220,17 +221,16 @@ IDirectDraw* TDDDD::Find3DDriver() {
         [](GUID* Id, LPSTR, LPSTR, LPVOID Context) -> BOOL {
             if (!Id)
                 return DDENUMRET_OK; // the primary display driver is not a 3D card
-            IDirectDraw* dd = nullptr;
-            ReportError(DirectDrawCreate(Id, &dd, nullptr),
+            TComRef<IDirectDraw> dd;
+            ReportError(DirectDrawCreate(Id, dd.Out(), nullptr),
                         "DirectDrawドライバの作成に失敗しました");
             DDCAPS hw{}, hel{};
             hw.dwSize = hel.dwSize = sizeof(DDCAPS);
             if (dd->GetCaps(&hw, &hel) == DD_OK && (hw.dwCaps & DDCAPS_3D) &&
                 (hw.ddsCaps.dwCaps & DDSCAPS_TEXTURE)) {
-                *static_cast<IDirectDraw**>(Context) = dd;
+                *static_cast<IDirectDraw**>(Context) = dd.Detach();
                 return DDENUMRET_CANCEL;
             }
-            dd->Release();
             return DDENUMRET_OK;
         },
         &found);
@@ -404,11 +404,11 @@ void TDDDD::Build3D(int Width, int Height, IDirectDrawSurface* Back) {
 
     // The previous build's object is let go here; what the scene made through it lives on.
     ReleaseRef(FD3DRM);
-    IDirect3DRM* rm = nullptr;
-    ReportError(Direct3DRMCreate(&rm), "Direct3DRMオブジェクトの作成に失敗しました");
+    TComRef<IDirect3DRM> rm;
+    ReportError(Direct3DRMCreate(rm.Out()), "Direct3DRMオブジェクトの作成に失敗しました");
     ReportError(rm->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&FD3DRM)),
                 "Direct3DRM2オブジェクトの作成に失敗しました");
-    rm->Release();
+    rm.Reset();
     ReportError(FDirectDraw2->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&FDirect3D)),
                 "Direct3Dオブジェクトの作成に失敗しました");
 

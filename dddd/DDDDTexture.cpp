@@ -5,6 +5,7 @@
 #include "dddd/DdddDebug.h"
 #include "dddd/LoaderMessages.h"
 #include "dddd/QDArc.h"
+#include "platform/com/ComRef.h"
 #include "platform/rtl/FileStream.h"
 #include "platform/vcl/DibSection.h"
 
@@ -153,12 +154,10 @@ void TDDDDTexture::LoadFromBitmap(const std::string& FileName, int KeyX, int Key
     RestoreTexture();
 
     HRESULT hr;
-    IDirect3DTexture2* texture = TextureOf(DeviceSurface, hr);
+    TComRef<IDirect3DTexture2> texture(TextureOf(DeviceSurface, hr));
     ReportError(hr, kMsgTexHandle);
-    if (texture) {
+    if (texture)
         ReportError(texture->GetHandle(Owner->D3DDevice(), &Handle), kMsgTexHandle);
-        texture->Release();
-    }
 
     DeleteObject(bitmap);
     ImageLoaded = true;
@@ -205,12 +204,10 @@ void TDDDDTexture::LoadFromArchiveEntry(const std::string& ArchiveName,
 
 void TDDDDTexture::LoadDeviceFromWork() {
     HRESULT hr = DD_OK;
-    IDirect3DTexture2* to = TextureOf(DeviceSurface, hr);
-    IDirect3DTexture2* from = hr == DD_OK ? TextureOf(WorkSurface, hr) : nullptr;
+    TComRef<IDirect3DTexture2> to(TextureOf(DeviceSurface, hr));
+    TComRef<IDirect3DTexture2> from(hr == DD_OK ? TextureOf(WorkSurface, hr) : nullptr);
     if (hr == DD_OK)
-        hr = to->Load(from);
-    ReleaseRef(from);
-    ReleaseRef(to);
+        hr = to->Load(from.Get());
     ReportError(hr, kMsgTexTransfer);
 }
 

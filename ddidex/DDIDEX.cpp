@@ -2,6 +2,7 @@
 
 #include "ddidex/DdidDebug.h"
 #include "ddidex/DeadZone.h"
+#include "platform/com/ComRef.h"
 
 #include <algorithm>
 
@@ -166,12 +167,12 @@ BOOL TDDIDEX::AddJoystick(const DIDEVICEINSTANCEA& Instance) {
     if (JoystickCount >= kMaxJoysticks)
         return DIENUM_CONTINUE;
 
-    IDirectInputDeviceA* device = nullptr;
-    if (DirectInput->CreateDevice(Instance.guidInstance, &device, nullptr) != DI_OK || !device)
+    TComRef<IDirectInputDeviceA> device;
+    if (DirectInput->CreateDevice(Instance.guidInstance, device.Out(), nullptr) != DI_OK || !device)
         return DIENUM_CONTINUE;
     void* second = nullptr;
     const HRESULT asked = device->QueryInterface(IID_IDirectInputDevice2A, &second);
-    device->Release();
+    device.Reset();
     // A joystick without the polled interface cannot be read: skip it like one that cannot be
     // created, rather than keep a reference that is not there.
     if (asked != S_OK || !second)

@@ -1,5 +1,6 @@
 #include "yacht/DrawYacht.h"
 
+#include "platform/com/ComRef.h"
 #include "yacht/HullMesh.h"
 #include "yacht/SailMeshes.h"
 #include "yacht/SailTrim.h"
@@ -13,33 +14,12 @@ namespace {
 // Where empty slots and idle sails wait: 5000 above the water, relative to YachtsFrame.
 constexpr D3DVALUE kParkedY = 5000;
 
-// One counted reference, released when it goes out of scope.
-template <class T> class TRef {
-public:
-    TRef() = default;
-    explicit TRef(T* Adopted) : P(Adopted) {}
-    TRef(const TRef&) = delete;
-    TRef& operator=(const TRef&) = delete;
-    ~TRef() { ReleaseRef(P); }
-    // For the out-parameter of a creating call; drops what was held.
-    T** Out() {
-        ReleaseRef(P);
-        return &P;
-    }
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    explicit operator bool() const { return P != nullptr; }
-
-private:
-    T* P = nullptr;
-};
-
 bool Valid(std::int32_t n) {
     return n >= 1 && n <= TDrawYacht::YachtCount;
 }
 
 DWORD ChildCount(IDirect3DRMFrame* Frame) {
-    TRef<IDirect3DRMFrameArray> children;
+    TComRef<IDirect3DRMFrameArray> children;
     if (!Frame || FAILED(Frame->GetChildren(children.Out())) || !children)
         return 0;
     return children->GetSize();
@@ -47,7 +27,7 @@ DWORD ChildCount(IDirect3DRMFrame* Frame) {
 
 // Child Index of Frame with a reference for the caller, or nullptr when there are fewer.
 IDirect3DRMFrame* Child(IDirect3DRMFrame* Frame, DWORD Index) {
-    TRef<IDirect3DRMFrameArray> children;
+    TComRef<IDirect3DRMFrameArray> children;
     if (!Frame || FAILED(Frame->GetChildren(children.Out())) || !children ||
         children->GetSize() <= Index)
         return nullptr;
@@ -58,18 +38,18 @@ IDirect3DRMFrame* Child(IDirect3DRMFrame* Frame, DWORD Index) {
 }
 
 DWORD VisualCount(IDirect3DRMFrame* Frame) {
-    TRef<IDirect3DRMVisualArray> visuals;
+    TComRef<IDirect3DRMVisualArray> visuals;
     if (!Frame || FAILED(Frame->GetVisuals(visuals.Out())) || !visuals)
         return 0;
     return visuals->GetSize();
 }
 
 void DeleteVisuals(IDirect3DRMFrame* Frame) {
-    TRef<IDirect3DRMVisualArray> visuals;
+    TComRef<IDirect3DRMVisualArray> visuals;
     if (!Frame || FAILED(Frame->GetVisuals(visuals.Out())) || !visuals)
         return;
     for (DWORD i = 0, n = visuals->GetSize(); i < n; ++i) {
-        TRef<IDirect3DRMVisual> visual;
+        TComRef<IDirect3DRMVisual> visual;
         if (SUCCEEDED(visuals->GetElement(i, visual.Out())) && visual)
             Frame->DeleteVisual(visual.Get());
     }
@@ -79,7 +59,7 @@ void DeleteVisuals(IDirect3DRMFrame* Frame) {
 void AddVisualFrom(IDirect3DRMFrame* Frame, IDirect3DRMVisualArray* Set, std::int32_t Index) {
     if (!Set || Index < 0 || Set->GetSize() <= static_cast<DWORD>(Index))
         return;
-    TRef<IDirect3DRMVisual> visual;
+    TComRef<IDirect3DRMVisual> visual;
     if (SUCCEEDED(Set->GetElement(static_cast<DWORD>(Index), visual.Out())) && visual)
         Frame->AddVisual(visual.Get());
 }
@@ -94,7 +74,7 @@ void AddPoints(IDirect3DRMMeshBuilder* Builder, std::span<const TMeshPoint> Vert
 
 // Adds one face with its corners and colour, untextured.
 void AddFace(IDirect3DRMMeshBuilder* Builder, const TFaceCorners& Corners, TMeshColour Colour) {
-    TRef<IDirect3DRMFace> face;
+    TComRef<IDirect3DRMFace> face;
     if (FAILED(Builder->CreateFace(face.Out())) || !face)
         return;
     for (const TMeshCorner& c : Corners)
@@ -126,24 +106,24 @@ void TDrawYacht::InitScene() {
     D3DRM()->CreateFrame(SceneFrame, &CameraFrame);
     D3DRM()->CreateFrame(SceneFrame, &YachtsFrame);
     for (int n = 0; n < YachtCount; ++n) {
-        TRef<IDirect3DRMFrame2> yacht;
+        TComRef<IDirect3DRMFrame2> yacht;
         D3DRM()->CreateFrame(YachtsFrame, yacht.Out());
         if (!yacht)
             continue;
         yacht->SetPosition(YachtsFrame, 0, kParkedY, 0);
         for (int sail = 0; sail < 3; ++sail) {
-            TRef<IDirect3DRMFrame2> frame;
+            TComRef<IDirect3DRMFrame2> frame;
             D3DRM()->CreateFrame(yacht.Get(), frame.Out());
         }
     }
     SetCamera(CameraFrame);
 
     // Shining toward the bow of a yacht heading 0, from 16.3 degrees above the horizon.
-    TRef<IDirect3DRMFrame2> lights;
+    TComRef<IDirect3DRMFrame2> lights;
     D3DRM()->CreateFrame(SceneFrame, lights.Out());
     if (lights) {
         lights->SetOrientation(SceneFrame, 0, -0.207107f, 0.707107f, 0, 0.707107f, 0.707107f);
-        TRef<IDirect3DRMLight> sun, ambient;
+        TComRef<IDirect3DRMLight> sun, ambient;
         D3DRM()->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, sun.Out());
         if (sun)
             lights->AddLight(sun.Get());
@@ -159,12 +139,12 @@ void TDrawYacht::InitScene() {
 
 void TDrawYacht::FreeScene() {
     for (int n = 1; n <= YachtCount; ++n) {
-        TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+        TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
         if (!yacht)
             continue;
         DeleteVisuals(yacht.Get());
         for (DWORD sail = 0; sail < 3; ++sail) {
-            TRef<IDirect3DRMFrame> frame(Child(yacht.Get(), sail));
+            TComRef<IDirect3DRMFrame> frame(Child(yacht.Get(), sail));
             DeleteVisuals(frame.Get());
         }
     }
@@ -190,7 +170,7 @@ bool TDrawYacht::AddYacht(std::int32_t n, const std::string& HullTextureFile) {
     BuildHull(n, HullTextureFile);
     const bool readable = !TextureUnreadable;
     // Back down to the water, where it stays at x, z (the origin, after parking) until placed.
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return readable;
     D3DVECTOR p;
@@ -200,7 +180,7 @@ bool TDrawYacht::AddYacht(std::int32_t n, const std::string& HullTextureFile) {
 }
 
 void TDrawYacht::RemoveYacht(std::int32_t n) {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return;
     DeleteVisuals(yacht.Get());
@@ -211,7 +191,7 @@ bool TDrawYacht::SetHullTexture(std::int32_t n, const std::string& FileName) {
     if (!Valid(n))
         return true;
     if (YachtPresent(n)) {
-        TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+        TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
         DeleteVisuals(yacht.Get());
     }
     TextureUnreadable = false;
@@ -223,8 +203,8 @@ bool TDrawYacht::SetSpinnakerTexture(std::int32_t n, const std::string& FileName
     if (!YachtPresent(n))
         return true;
     if (HasSpinnaker(n)) {
-        TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
-        TRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
+        TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+        TComRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
         DeleteVisuals(spinnaker.Get());
     }
     TextureUnreadable = false;
@@ -252,25 +232,25 @@ void TDrawYacht::RenderFrame() {
 }
 
 bool TDrawYacht::YachtPresent(std::int32_t n) const {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     return VisualCount(yacht.Get()) >= 1;
 }
 
 bool TDrawYacht::HasSpinnaker(std::int32_t n) const {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
-    TRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
     return VisualCount(spinnaker.Get()) >= 1;
 }
 
 bool TDrawYacht::GetYachtPlacement(std::int32_t n, D3DVECTOR& Position, D3DVECTOR& Direction,
                                    D3DVECTOR& Up) const {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     return yacht && SUCCEEDED(yacht->GetPosition(YachtsFrame, &Position)) &&
            SUCCEEDED(yacht->GetOrientation(YachtsFrame, &Direction, &Up));
 }
 
 void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State) {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return;
     // A position that is no number would take the camera and the picture with it; the model
@@ -284,7 +264,7 @@ void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State) {
 }
 
 void TDrawYacht::PoseSails(std::int32_t n, const TYachtState& State) {
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return;
     const DWORD sails = ChildCount(yacht.Get());
@@ -292,7 +272,7 @@ void TDrawYacht::PoseSails(std::int32_t n, const TYachtState& State) {
 
     if (sails >= 1) {
         // The main sail turns about the mast, at the yacht frame's origin.
-        TRef<IDirect3DRMFrame> main(Child(yacht.Get(), 0));
+        TComRef<IDirect3DRMFrame> main(Child(yacht.Get(), 0));
         if (!main)
             return;
         const TSailPose pose = MainTrim(State, FrameCounter);
@@ -303,7 +283,7 @@ void TDrawYacht::PoseSails(std::int32_t n, const TYachtState& State) {
             AddVisualFrom(main.Get(), MainSailSet, pose.Variant);
     }
     if (sails >= 2) {
-        TRef<IDirect3DRMFrame> jib(Child(yacht.Get(), 1));
+        TComRef<IDirect3DRMFrame> jib(Child(yacht.Get(), 1));
         if (!jib)
             return;
         if (spinnakerUp) {
@@ -321,7 +301,7 @@ void TDrawYacht::PoseSails(std::int32_t n, const TYachtState& State) {
     }
     if (sails >= 3) {
         // The spinnaker keeps its mesh either way; lowered, it is parked.
-        TRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
+        TComRef<IDirect3DRMFrame> spinnaker(Child(yacht.Get(), 2));
         if (!spinnaker)
             return;
         if (spinnakerUp) {
@@ -335,7 +315,7 @@ void TDrawYacht::PoseSails(std::int32_t n, const TYachtState& State) {
 }
 
 void TDrawYacht::UpdateCamera() {
-    TRef<IDirect3DRMFrame> yacht(Child(YachtsFrame, 0));
+    TComRef<IDirect3DRMFrame> yacht(Child(YachtsFrame, 0));
     if (!yacht || !CameraFrame)
         return;
     D3DVECTOR d, up;
@@ -381,7 +361,7 @@ bool TDrawYacht::LoadPendingTexture(const std::string& TextureFile) {
 void TDrawYacht::BuildHull(std::int32_t n, const std::string& TextureFile) {
     if (!D3DRM())
         return;
-    TRef<IDirect3DRMMeshBuilder2> hull;
+    TComRef<IDirect3DRMMeshBuilder2> hull;
     if (FAILED(D3DRM()->CreateMeshBuilder(hull.Out())) || !hull)
         return;
     for (const THullVertex& v : kHullVertices)
@@ -391,7 +371,7 @@ void TDrawYacht::BuildHull(std::int32_t n, const std::string& TextureFile) {
 
     const bool textured = LoadPendingTexture(TextureFile);
     for (const THullFace& f : kHullFaces) {
-        TRef<IDirect3DRMFace> face;
+        TComRef<IDirect3DRMFace> face;
         if (FAILED(hull->CreateFace(face.Out())) || !face)
             continue;
         const bool skinned = textured && f.Textured;
@@ -410,7 +390,7 @@ void TDrawYacht::BuildHull(std::int32_t n, const std::string& TextureFile) {
     }
     // The hull is the one lit object; the sails are drawn unlit.
     hull->SetQuality(D3DRMRENDER_GOURAUD);
-    if (TRef<IDirect3DRMFrame> yacht(YachtFrame(n)); yacht)
+    if (TComRef<IDirect3DRMFrame> yacht(YachtFrame(n)); yacht)
         yacht->AddVisual(hull.Get());
     // The faces keep their own references to the texture.
     ReleaseRef(PendingTexture);
@@ -423,12 +403,12 @@ namespace {
 template <class F>
 IDirect3DRMVisualArray* BuildSailSet(IDirect3DRM2* RM, IDirect3DRMFrame* Scene, int Count,
                                      F&& Build) {
-    TRef<IDirect3DRMFrame2> holder;
+    TComRef<IDirect3DRMFrame2> holder;
     if (FAILED(RM->CreateFrame(Scene, holder.Out())) || !holder)
         return nullptr;
     holder->SetPosition(Scene, 0, kParkedY, 0);
     for (int k = 0; k < Count; ++k) {
-        TRef<IDirect3DRMMeshBuilder2> sail;
+        TComRef<IDirect3DRMMeshBuilder2> sail;
         if (FAILED(RM->CreateMeshBuilder(sail.Out())) || !sail)
             continue;
         Build(sail.Get(), k);
@@ -462,7 +442,7 @@ void TDrawYacht::BuildJibs() {
 void TDrawYacht::BuildSpinnaker(std::int32_t n, const std::string& TextureFile) {
     if (!D3DRM())
         return;
-    TRef<IDirect3DRMMeshBuilder2> sail;
+    TComRef<IDirect3DRMMeshBuilder2> sail;
     if (FAILED(D3DRM()->CreateMeshBuilder(sail.Out())) || !sail)
         return;
     for (const TSpinnakerVertex& v : kSpinnakerVertices)
@@ -472,7 +452,7 @@ void TDrawYacht::BuildSpinnaker(std::int32_t n, const std::string& TextureFile) 
 
     const bool textured = LoadPendingTexture(TextureFile);
     for (const TFaceCorners& f : kSpinnakerFaces) {
-        TRef<IDirect3DRMFace> face;
+        TComRef<IDirect3DRMFace> face;
         if (FAILED(sail->CreateFace(face.Out())) || !face)
             continue;
         if (textured)
@@ -491,7 +471,7 @@ void TDrawYacht::BuildSpinnaker(std::int32_t n, const std::string& TextureFile) 
     ReleaseRef(PendingTexture);
     sail->SetQuality(D3DRMRENDER_UNLITFLAT);
 
-    TRef<IDirect3DRMFrame> yacht(YachtFrame(n));
-    if (TRef<IDirect3DRMFrame> frame(Child(yacht.Get(), 2)); frame)
+    TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
+    if (TComRef<IDirect3DRMFrame> frame(Child(yacht.Get(), 2)); frame)
         frame->AddVisual(sail.Get());
 }

@@ -1,5 +1,6 @@
 #include "app/icon/YachtIcon.h"
 
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/RMDevice.h"
 #include "platform/d3drm/RenderTarget.h"
 
@@ -70,9 +71,9 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
     const int side = Size * kOversample;
     auto owned = std::make_unique<TIconTarget>(side);
     TIconTarget& target = *owned;
-    IDirect3DRMDevice2* device = nullptr;
-    IDirect3DRMViewport* viewport = nullptr;
-    CreateDeviceOnTarget(std::move(owned), &device);
+    TComRef<IDirect3DRMDevice2> device;
+    TComRef<IDirect3DRMViewport> viewport;
+    CreateDeviceOnTarget(std::move(owned), device.Out());
     device->SetQuality(D3DRMRENDER_GOURAUD);
     // From abeam on the port side, a little aft and low, looking up at the rig. The scene's
     // own camera is borrowed: the game's views are not wanted here.
@@ -81,12 +82,12 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
     const float d[3] = {at[0] - eye[0], at[1] - eye[1], at[2] - eye[2]};
     camera->SetPosition(Scene.YachtsFrame, eye[0], eye[1], eye[2]);
     camera->SetOrientation(Scene.YachtsFrame, d[0], d[1], d[2], 0, 1, 0);
-    Scene.D3DRM()->CreateViewport(device, camera, 0, 0, side, side, &viewport);
+    Scene.D3DRM()->CreateViewport(device.Get(), camera, 0, 0, side, side, viewport.Out());
     viewport->SetBack(5000);
     viewport->Clear();
     viewport->Render(Scene.SceneFrame);
     device->Update();
-    viewport->Release();
+    viewport.Reset();
 
     // The device owns the target: read it before letting the device go.
     TIconPicture picture;
@@ -126,6 +127,5 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
             picture.Pixels.push_back(pixel);
         }
     }
-    device->Release();
     return picture;
 }

@@ -6,6 +6,7 @@
 #include "bench/FrameRecorder.h"
 #include "bench/platform/BenchFleet.h"
 #include "bench/platform/MesaRenderPeer.h"
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
 #include "platform/d3drm/RMDevice.h"
 
@@ -76,33 +77,30 @@ void SaveBmp(const TBenchTexture& T, const std::string& Path) {
 class TOurScene {
 public:
     explicit TOurScene(const TBenchFleet& F) {
-        IDirect3DRM* first = nullptr;
-        Direct3DRMCreate(&first);
-        first->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&RM));
-        first->Release();
+        TComRef<IDirect3DRM> first;
+        Direct3DRMCreate(first.Out());
+        first->QueryInterface(IID_IDirect3DRM2, RM.OutVoid());
         auto target = std::make_unique<TPictureTarget>();
         Target = target.get();
-        CreateDeviceOnTarget(std::move(target), &Device);
+        CreateDeviceOnTarget(std::move(target), Device.Out());
         Device->SetQuality(D3DRMRENDER_GOURAUD);
-        RM->CreateFrame(nullptr, &Scene);
-        RM->CreateFrame(Scene, &Camera);
-        Camera->SetPosition(Scene, F.EyeX, F.EyeY, F.EyeZ);
-        Camera->SetOrientation(Scene, F.AtX - F.EyeX, F.AtY - F.EyeY, F.AtZ - F.EyeZ, 0, 1, 0);
-        RM->CreateViewport(Device, Camera, 0, 0, kWidth, kHeight, &Viewport);
+        RM->CreateFrame(nullptr, Scene.Out());
+        RM->CreateFrame(Scene.Get(), Camera.Out());
+        Camera->SetPosition(Scene.Get(), F.EyeX, F.EyeY, F.EyeZ);
+        Camera->SetOrientation(Scene.Get(), F.AtX - F.EyeX, F.AtY - F.EyeY, F.AtZ - F.EyeZ, 0, 1,
+                               0);
+        RM->CreateViewport(Device.Get(), Camera.Get(), 0, 0, kWidth, kHeight, Viewport.Out());
         Viewport->SetBack(5000);
 
-        IDirect3DRMFrame2* lights = nullptr;
-        RM->CreateFrame(Scene, &lights);
-        lights->SetOrientation(Scene, F.LightX, F.LightY, F.LightZ, 0, 1, 0);
-        IDirect3DRMLight* light = nullptr;
+        TComRef<IDirect3DRMFrame2> lights;
+        RM->CreateFrame(Scene.Get(), lights.Out());
+        lights->SetOrientation(Scene.Get(), F.LightX, F.LightY, F.LightZ, 0, 1, 0);
+        TComRef<IDirect3DRMLight> light;
         RM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, F.Directional, F.Directional, F.Directional,
-                           &light);
-        lights->AddLight(light);
-        light->Release();
-        RM->CreateLightRGB(D3DRMLIGHT_AMBIENT, F.Ambient, F.Ambient, F.Ambient, &light);
-        lights->AddLight(light);
-        light->Release();
-        lights->Release();
+                           light.Out());
+        lights->AddLight(light.Get());
+        RM->CreateLightRGB(D3DRMLIGHT_AMBIENT, F.Ambient, F.Ambient, F.Ambient, light.Out());
+        lights->AddLight(light.Get());
 
         IDirect3DRMTexture2* textures[2] = {};
         for (int t = 0; t < 2; ++t) {
@@ -117,30 +115,21 @@ public:
         for (const TBenchMesh* m : {&F.Hull, &F.MainSail, &F.Jib, &F.Spinnaker})
             meshes[m] = Build(*m, textures[m->Texture]);
         for (const TBenchPlacement& p : F.Placements) {
-            IDirect3DRMFrame2* frame = nullptr;
-            RM->CreateFrame(Scene, &frame);
-            frame->SetPosition(Scene, p.X, p.Y, p.Z);
+            TComRef<IDirect3DRMFrame2> frame;
+            RM->CreateFrame(Scene.Get(), frame.Out());
+            frame->SetPosition(Scene.Get(), p.X, p.Y, p.Z);
             const float h = p.Heading * 3.14159265f / 180;
-            frame->SetOrientation(Scene, -std::sin(h), 0, std::cos(h), 0, 1, 0);
+            frame->SetOrientation(Scene.Get(), -std::sin(h), 0, std::cos(h), 0, 1, 0);
             frame->AddVisual(meshes[p.Mesh]);
-            frame->Release();
         }
         for (auto& [_, m] : meshes)
             m->Release();
         for (IDirect3DRMTexture2* t : textures)
             t->Release();
     }
-    ~TOurScene() {
-        Viewport->Release();
-        Camera->Release();
-        Scene->Release();
-        Device->Release();
-        RM->Release();
-    }
-
     void DrawFrame() {
         Viewport->Clear();
-        Viewport->Render(Scene);
+        Viewport->Render(Scene.Get());
         Device->Update();
     }
     const std::vector<std::uint16_t>& Picture() const { return Target->Pixels; }
@@ -150,8 +139,8 @@ private:
         IDirect3DRMMeshBuilder2* b = nullptr;
         RM->CreateMeshBuilder(&b);
         for (const TBenchTriangle& t : M.Triangles) {
-            IDirect3DRMFace* face = nullptr;
-            b->CreateFace(&face);
+            TComRef<IDirect3DRMFace> face;
+            b->CreateFace(face.Out());
             if (t.Textured)
                 face->SetTexture(Texture);
             for (int k = 0; k < 3; ++k) {
@@ -162,17 +151,17 @@ private:
                 face->SetTextureCoordinates(DWORD(k), c.U, c.V);
             }
             face->SetColorRGB(t.R, t.G, t.B);
-            face->Release();
         }
         b->SetQuality(M.Lit ? D3DRMRENDER_GOURAUD : D3DRMRENDER_UNLITFLAT);
         return b;
     }
 
-    IDirect3DRM2* RM = nullptr;
-    IDirect3DRMDevice2* Device = nullptr;
-    IDirect3DRMFrame2* Scene = nullptr;
-    IDirect3DRMFrame2* Camera = nullptr;
-    IDirect3DRMViewport* Viewport = nullptr;
+    // Released in the reverse order: the viewport first, the retained-mode object last.
+    TComRef<IDirect3DRM2> RM;
+    TComRef<IDirect3DRMDevice2> Device;
+    TComRef<IDirect3DRMFrame2> Scene;
+    TComRef<IDirect3DRMFrame2> Camera;
+    TComRef<IDirect3DRMViewport> Viewport;
     TPictureTarget* Target = nullptr;
 };
 

@@ -84,9 +84,11 @@ protected:
     virtual ~IUnknown() = default;
 };
 
-// A thread-safe reference count for the implementation classes; starts at 1 (the creator's).
+// A thread-safe reference count for the implementation classes; starts at 1 (the creator's)
+// unless an object's interfaces are handed out later.
 class TRefCount {
 public:
+    explicit TRefCount(ULONG Initial = 1) : Count(Initial) {}
     ULONG AddRef() { return ++Count; }
     // Returns the remaining count; the caller deletes the object when it is 0.
     ULONG Release() { return --Count; }

@@ -3,7 +3,7 @@
 #include "platform/ddraw/Display.h"
 #include "platform/vcl/Gdi.h"
 
-TClipper::TClipper() {
+TClipper::TClipper() : TComObject(kDDrawFamily, "IDirectDrawClipper", {IID_IDirectDrawClipper}) {
     ++TDisplay::Get().Clippers;
 }
 
@@ -13,29 +13,6 @@ TClipper::~TClipper() {
 
 TClipper* TClipper::From(IDirectDrawClipper* Clipper) {
     return dynamic_cast<TClipper*>(Clipper);
-}
-
-HRESULT TClipper::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return DDERR_INVALIDPARAMS;
-    *Object = nullptr;
-    if (Riid == IID_IDirectDrawClipper) {
-        AddRef();
-        *Object = static_cast<IDirectDrawClipper*>(this);
-        return DD_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TClipper::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TClipper::Release() {
-    const ULONG left = Refs.Release();
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT TClipper::GetHWnd(HWND* Out) {

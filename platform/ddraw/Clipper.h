@@ -3,18 +3,16 @@
 // client area.
 
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 #include <QPointer>
 #include <QWidget>
 
-class TClipper final : public IDirectDrawClipper {
+class TClipper final : public TComObject<IDirectDrawClipper> {
 public:
     TClipper();
     ~TClipper() override;
 
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetHWnd(HWND* lphWnd) override;
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override;
 
@@ -25,7 +23,6 @@ public:
     bool ClientOnScreen(RECT& Rect) const;
 
 private:
-    TRefCount Refs;
     bool HasWindow = false;
     QPointer<QWidget> Window;
 };

@@ -5,7 +5,8 @@
 #include "platform/ddraw/Surface.h"
 
 TDirect3DDevice::TDirect3DDevice(TDirectDraw& AOwner, TSurface* ATarget, const GUID& AClass)
-    : Target(ATarget), Class(AClass), Owner(AOwner) {
+    : TComObject(kDDrawFamily, "IDirect3DDevice2", {IID_IDirect3DDevice2}), Target(ATarget),
+      Class(AClass), Owner(AOwner) {
     Owner.Hold();
     Target->AddRef();
     ++TDisplay::Get().Devices;
@@ -19,29 +20,6 @@ TDirect3DDevice::~TDirect3DDevice() {
 
 TDirect3DDevice* TDirect3DDevice::From(IDirect3DDevice2* Device) {
     return dynamic_cast<TDirect3DDevice*>(Device);
-}
-
-HRESULT TDirect3DDevice::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return DDERR_INVALIDPARAMS;
-    *Object = nullptr;
-    if (Riid == IID_IDirect3DDevice2) {
-        AddRef();
-        *Object = static_cast<IDirect3DDevice2*>(this);
-        return DD_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TDirect3DDevice::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TDirect3DDevice::Release() {
-    const ULONG left = Refs.Release();
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT TDirect3DDevice::GetRenderTarget(LPDIRECTDRAWSURFACE* Out) {

@@ -3,18 +3,16 @@
 // mode stand-in does the drawing.
 
 #include "platform/ddraw/D3D.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 class TDirectDraw;
 class TSurface;
 
-class TDirect3DDevice final : public IDirect3DDevice2 {
+class TDirect3DDevice final : public TComObject<IDirect3DDevice2> {
 public:
     TDirect3DDevice(TDirectDraw& Owner, TSurface* Target, const GUID& Class);
     ~TDirect3DDevice() override;
 
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetRenderTarget(LPDIRECTDRAWSURFACE* lplpRenderTarget) override;
     HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK lpd3dEnumTextureProc,
                                LPVOID lpArg) override;
@@ -25,6 +23,5 @@ public:
     const GUID Class;
 
 private:
-    TRefCount Refs;
     TDirectDraw& Owner;
 };

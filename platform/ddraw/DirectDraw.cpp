@@ -62,7 +62,7 @@ void TDirectDraw::Unhold() {
 }
 
 void TDirectDraw::DieIfUnused() {
-    if (First.Count == 0 && Second.Count == 0 && Third.Count == 0 && Held == 0)
+    if (First.References() == 0 && Second.References() == 0 && Third.References() == 0 && Held == 0)
         delete this;
 }
 
@@ -86,25 +86,14 @@ void TDirectDraw::LeaveExclusive() {
     display.ExclusiveWindow = nullptr;
 }
 
-HRESULT TDirectDraw::QueryInterface(const char* Call, REFIID Riid, void** Out) {
-    if (!Out)
-        return DDERR_INVALIDPARAMS;
-    *Out = nullptr;
-    if (HRESULT hr = Display().Failures.Check(Call); hr != DD_OK)
-        return hr;
-    if (Riid == IID_IDirectDraw) {
-        ++First.Count;
-        *Out = static_cast<IDirectDraw*>(&First);
-    } else if (Riid == IID_IDirectDraw2) {
-        ++Second.Count;
-        *Out = static_cast<IDirectDraw2*>(&Second);
-    } else if (Riid == IID_IDirect3D2) {
-        ++Third.Count;
-        *Out = static_cast<IDirect3D2*>(&Third);
-    } else {
-        return E_NOINTERFACE;
-    }
-    return DD_OK;
+IUnknown* TDirectDraw::Face(REFIID Riid) {
+    if (Riid == IID_IDirectDraw)
+        return &First;
+    if (Riid == IID_IDirectDraw2)
+        return &Second;
+    if (Riid == IID_IDirect3D2)
+        return &Third;
+    return nullptr;
 }
 
 HRESULT TDirectDraw::GetCaps(const char* Call, LPDDCAPS Hardware, LPDDCAPS Emulation) {
@@ -139,52 +128,12 @@ HRESULT TDirectDraw::GetCaps(const char* Call, LPDDCAPS Hardware, LPDDCAPS Emula
     return DD_OK;
 }
 
-HRESULT TDirectDraw::TFirst::QueryInterface(REFIID Riid, void** Out) {
-    return Object.QueryInterface("IDirectDraw::QueryInterface", Riid, Out);
-}
-ULONG TDirectDraw::TFirst::AddRef() {
-    return ++Count;
-}
-ULONG TDirectDraw::TFirst::Release() {
-    if (Count == 0)
-        return 0;
-    const ULONG left = --Count;
-    Object.DieIfUnused();
-    return left;
-}
 HRESULT TDirectDraw::TFirst::GetCaps(LPDDCAPS Hardware, LPDDCAPS Emulation) {
     return Object.GetCaps("IDirectDraw::GetCaps", Hardware, Emulation);
 }
 
-HRESULT TDirectDraw::TSecond::QueryInterface(REFIID Riid, void** Out) {
-    return Object.QueryInterface("IDirectDraw2::QueryInterface", Riid, Out);
-}
-ULONG TDirectDraw::TSecond::AddRef() {
-    return ++Count;
-}
-ULONG TDirectDraw::TSecond::Release() {
-    if (Count == 0)
-        return 0;
-    const ULONG left = --Count;
-    Object.DieIfUnused();
-    return left;
-}
 HRESULT TDirectDraw::TSecond::GetCaps(LPDDCAPS Hardware, LPDDCAPS Emulation) {
     return Object.GetCaps("IDirectDraw2::GetCaps", Hardware, Emulation);
-}
-
-HRESULT TDirectDraw::TThird::QueryInterface(REFIID Riid, void** Out) {
-    return Object.QueryInterface("IDirect3D2::QueryInterface", Riid, Out);
-}
-ULONG TDirectDraw::TThird::AddRef() {
-    return ++Count;
-}
-ULONG TDirectDraw::TThird::Release() {
-    if (Count == 0)
-        return 0;
-    const ULONG left = --Count;
-    Object.DieIfUnused();
-    return left;
 }
 
 HRESULT TDirectDraw::TSecond::CreateClipper(DWORD Flags, LPDIRECTDRAWCLIPPER* Out,
@@ -470,7 +419,7 @@ HRESULT DirectDrawCreate(GUID* Guid, LPDIRECTDRAW* Out, IUnknown* Outer) {
     if (Guid)
         return DDERR_INVALIDPARAMS; // the primary display driver is the only one
     auto* object = new TDirectDraw;
-    object->First.Count = 1;
+    object->First.AddRef();
     *Out = &object->First;
     return DD_OK;
 }

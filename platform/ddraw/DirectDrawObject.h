@@ -4,6 +4,7 @@
 // any of them is held or a device made on it lives, and its surfaces go with it.
 
 #include "platform/ddraw/D3D.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -19,22 +20,20 @@ public:
     TDirectDraw(const TDirectDraw&) = delete;
     TDirectDraw& operator=(const TDirectDraw&) = delete;
 
-    struct TFirst final : IDirectDraw {
+    // One interface of the object, with its own count (none until it is handed out).
+    template <class I> struct TFace : TComObject<I> {
         TDirectDraw& Object;
-        ULONG Count = 0;
-        explicit TFirst(TDirectDraw& O) : Object(O) {}
-        HRESULT QueryInterface(REFIID Riid, void** Out) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
+        TFace(TDirectDraw& O, const char* Name)
+            : TComObject<I>(kDDrawFamily, Name, {}, 0), Object(O) {}
+        IUnknown* Answer(REFIID Riid) override { return Object.Face(Riid); }
+        void LastReleased() override { Object.DieIfUnused(); }
+    };
+    struct TFirst final : TFace<IDirectDraw> {
+        explicit TFirst(TDirectDraw& O) : TFace(O, "IDirectDraw") {}
         HRESULT GetCaps(LPDDCAPS lpDDDriverCaps, LPDDCAPS lpDDHELCaps) override;
     };
-    struct TSecond final : IDirectDraw2 {
-        TDirectDraw& Object;
-        ULONG Count = 0;
-        explicit TSecond(TDirectDraw& O) : Object(O) {}
-        HRESULT QueryInterface(REFIID Riid, void** Out) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
+    struct TSecond final : TFace<IDirectDraw2> {
+        explicit TSecond(TDirectDraw& O) : TFace(O, "IDirectDraw2") {}
         HRESULT CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper,
                               IUnknown* pUnkOuter) override;
         HRESULT CreatePalette(DWORD dwFlags, LPPALETTEENTRY lpColorTable,
@@ -51,13 +50,8 @@ public:
                                DWORD dwFlags) override;
         HRESULT WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) override;
     };
-    struct TThird final : IDirect3D2 {
-        TDirectDraw& Object;
-        ULONG Count = 0;
-        explicit TThird(TDirectDraw& O) : Object(O) {}
-        HRESULT QueryInterface(REFIID Riid, void** Out) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
+    struct TThird final : TFace<IDirect3D2> {
+        explicit TThird(TDirectDraw& O) : TFace(O, "IDirect3D2") {}
         HRESULT CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDDS,
                              LPDIRECT3DDEVICE2* lplpD3DDevice) override;
     };
@@ -70,7 +64,8 @@ public:
     void Hold() { ++Held; }
     void Unhold();
 
-    HRESULT QueryInterface(const char* Call, REFIID Riid, void** Out);
+    // The interface Riid names, not yet referenced; nullptr when the object has none.
+    IUnknown* Face(REFIID Riid);
     HRESULT GetCaps(const char* Call, LPDDCAPS Hardware, LPDDCAPS Emulation);
     void Forget(TSurface* Surface);
 

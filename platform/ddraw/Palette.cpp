@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-TPalette::TPalette(const PALETTEENTRY* Initial) {
+TPalette::TPalette(const PALETTEENTRY* Initial)
+    : TComObject(kDDrawFamily, "IDirectDrawPalette", {IID_IDirectDrawPalette}) {
     std::copy_n(Initial, 256, Entries.begin());
     ++TDisplay::Get().Palettes;
 }
@@ -17,29 +18,6 @@ TPalette::~TPalette() {
 
 TPalette* TPalette::From(IDirectDrawPalette* Palette) {
     return dynamic_cast<TPalette*>(Palette);
-}
-
-HRESULT TPalette::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return DDERR_INVALIDPARAMS;
-    *Object = nullptr;
-    if (Riid == IID_IDirectDrawPalette) {
-        AddRef();
-        *Object = static_cast<IDirectDrawPalette*>(this);
-        return DD_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TPalette::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TPalette::Release() {
-    const ULONG left = Refs.Release();
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT TPalette::GetEntries(DWORD, DWORD Base, DWORD Count, LPPALETTEENTRY Out) {

@@ -2,17 +2,15 @@
 // A 256-entry palette of the emulated driver.
 
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 #include <array>
 
-class TPalette final : public IDirectDrawPalette {
+class TPalette final : public TComObject<IDirectDrawPalette> {
 public:
     explicit TPalette(const PALETTEENTRY* Entries);
     ~TPalette() override;
 
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetEntries(DWORD dwFlags, DWORD dwBase, DWORD dwNumEntries,
                        LPPALETTEENTRY lpEntries) override;
     HRESULT SetEntries(DWORD dwFlags, DWORD dwStartingEntry, DWORD dwCount,
@@ -21,9 +19,6 @@ public:
     static TPalette* From(IDirectDrawPalette* Palette);
 
     std::array<PALETTEENTRY, 256> Entries{};
-
-private:
-    TRefCount Refs;
 };
 
 // Puts the entries of a palette attached to a primary surface on the display.

@@ -47,7 +47,8 @@ QImage::Format DcFormatOf(TPixelKind Kind) {
 
 TSurface::TSurface(TDirectDraw* AOwner, DWORD ACaps, int AWidth, int AHeight,
                    const DDPIXELFORMAT& AFormat, TPixelKind AKind, bool AOnDesktop)
-    : Owner(AOwner), Caps(ACaps), Width(AWidth), Height(AHeight), Format(AFormat), Kind(AKind),
+    : TComObject(kDDrawFamily, "IDirectDrawSurface", {IID_IDirectDrawSurface}), Owner(AOwner),
+      Caps(ACaps), Width(AWidth), Height(AHeight), Format(AFormat), Kind(AKind),
       OnDesktop(AOnDesktop), OwnPitch(PitchFor(AWidth, BytesPerPixel(AKind))),
       Serial(vcl::Screen().ModeSerial()) {
     if (!OnDesktop)
@@ -70,44 +71,21 @@ TSurface* TSurface::From(IDirectDrawSurface* Surface) {
     return dynamic_cast<TSurface*>(Surface);
 }
 
-HRESULT TSurface::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return DDERR_INVALIDPARAMS;
-    *Object = nullptr;
-    if (HRESULT hr = Check("QueryInterface"); hr != DD_OK)
-        return hr;
-    if (Riid == IID_IDirectDrawSurface) {
-        AddRef();
-        *Object = static_cast<IDirectDrawSurface*>(this);
-        return DD_OK;
-    }
-    if (Riid == IID_IDirect3DTexture2 && (Caps & DDSCAPS_TEXTURE)) {
-        *Object = static_cast<IDirect3DTexture2*>(new TTexture(this));
-        return DD_OK;
-    }
-    return E_NOINTERFACE;
+HRESULT TSurface::Unlisted(REFIID Riid, void** Object) {
+    if (!(Riid == IID_IDirect3DTexture2) || !(Caps & DDSCAPS_TEXTURE))
+        return E_NOINTERFACE;
+    *Object = static_cast<IDirect3DTexture2*>(new TTexture(this));
+    return DD_OK;
 }
 
-ULONG TSurface::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TSurface::Release() {
-    const ULONG left = Refs.Release();
-    if (left == 0) {
-        ReleaseRef(BackBuffer);
-        ReleaseRef(ZBuffer);
-        if (Palette)
-            Palette->Release();
-        Palette = nullptr;
-        if (Clipper)
-            Clipper->Release();
-        Clipper = nullptr;
-        if (Owner)
-            Owner->Forget(this);
-        delete this;
-    }
-    return left;
+void TSurface::LastReleased() {
+    ReleaseRef(BackBuffer);
+    ReleaseRef(ZBuffer);
+    ReleaseRef(Palette);
+    ReleaseRef(Clipper);
+    if (Owner)
+        Owner->Forget(this);
+    delete this;
 }
 
 void TSurface::Orphan(std::vector<IUnknown*>& Dropped) {

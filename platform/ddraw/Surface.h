@@ -4,6 +4,7 @@
 
 #include "platform/ddraw/Blit.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 #include <memory>
 #include <vector>
@@ -12,16 +13,12 @@ class TDirectDraw;
 class TPalette;
 class TClipper;
 
-class TSurface final : public IDirectDrawSurface {
+class TSurface final : public TComObject<IDirectDrawSurface> {
 public:
     // A surface made by Owner; Desc has been checked. Memory is allocated here.
     TSurface(TDirectDraw* Owner, DWORD Caps, int Width, int Height, const DDPIXELFORMAT& Format,
              TPixelKind Kind, bool OnDesktop);
     ~TSurface() override;
-
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE lpDDSAttachedSurface) override;
     HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect,
@@ -77,12 +74,15 @@ public:
     std::vector<BYTE> Memory;
 
 private:
+    // A texture surface answers the texture interface with a new texture object each time.
+    HRESULT Unlisted(REFIID Riid, void** Object) override;
+    // What the surface holds goes with its last reference, and its owner stops listing it.
+    void LastReleased() override;
     HRESULT Check(const char* Method);
     DDSURFACEDESC Describe();
     // The screen area a rectangle of a windowed primary covers, for the views.
     void Shown(const RECT& Rect);
 
-    TRefCount Refs;
     const bool OnDesktop;
     LONG OwnPitch;
     std::uint32_t Serial;

@@ -4,7 +4,8 @@
 #include "platform/ddraw/Display.h"
 #include "platform/ddraw/Surface.h"
 
-TTexture::TTexture(TSurface* ASurface) : Surface(ASurface) {
+TTexture::TTexture(TSurface* ASurface)
+    : TComObject(kDDrawFamily, "IDirect3DTexture2", {IID_IDirect3DTexture2}), Surface(ASurface) {
     Surface->AddRef();
 }
 
@@ -12,27 +13,8 @@ TTexture::~TTexture() {
     Surface->Release();
 }
 
-HRESULT TTexture::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return DDERR_INVALIDPARAMS;
-    *Object = nullptr;
-    if (Riid == IID_IDirect3DTexture2) {
-        AddRef();
-        *Object = static_cast<IDirect3DTexture2*>(this);
-        return DD_OK;
-    }
+HRESULT TTexture::Unlisted(REFIID Riid, void** Object) {
     return Surface->QueryInterface(Riid, Object);
-}
-
-ULONG TTexture::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TTexture::Release() {
-    const ULONG left = Refs.Release();
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT TTexture::GetHandle(LPDIRECT3DDEVICE2 Device, D3DTEXTUREHANDLE* Handle) {

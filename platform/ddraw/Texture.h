@@ -3,22 +3,21 @@
 // until it is released.
 
 #include "platform/ddraw/D3D.h"
+#include "platform/ddraw/DDrawFamily.h"
 
 class TSurface;
 
-class TTexture final : public IDirect3DTexture2 {
+class TTexture final : public TComObject<IDirect3DTexture2> {
 public:
     explicit TTexture(TSurface* Surface);
     ~TTexture() override;
 
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2, D3DTEXTUREHANDLE* lpHandle) override;
     HRESULT Load(LPDIRECT3DTEXTURE2 lpD3DTexture2) override;
 
     TSurface* const Surface;
 
 private:
-    TRefCount Refs;
+    // Any other interface is the surface's.
+    HRESULT Unlisted(REFIID Riid, void** Object) override;
 };

@@ -53,29 +53,9 @@ template <std::size_t N> void CopyName(char (&Field)[N], const std::string& Text
 
 } // namespace
 
-TDirectInput::TDirectInput() : FInput(std::make_shared<TWindowInput>()) {}
-
-HRESULT TDirectInput::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return E_POINTER;
-    *Object = nullptr;
-    if (!(Riid == IID_IDirectInputA))
-        return E_NOINTERFACE;
-    AddRef();
-    *Object = static_cast<IDirectInputA*>(this);
-    return S_OK;
-}
-
-ULONG TDirectInput::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TDirectInput::Release() {
-    const ULONG remaining = Refs.Release();
-    if (remaining == 0)
-        delete this;
-    return remaining;
-}
+TDirectInput::TDirectInput()
+    : TComObject(TComFamily{DInputFailurePlan}, "IDirectInputA", {IID_IDirectInputA}),
+      FInput(std::make_shared<TWindowInput>()) {}
 
 TSdlJoysticks* TDirectInput::Joysticks() {
     if (!JoysticksTried) {

@@ -2,19 +2,17 @@
 // The DirectInput object: hands out the keyboard, the mouse and the joysticks, and owns the
 // window input they share.
 
+#include "platform/com/ComObject.h"
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/SdlJoysticks.h"
 #include "platform/dinput/WindowInput.h"
 
 #include <memory>
 
-class TDirectInput final : public IDirectInputA {
+class TDirectInput final : public TComObject<IDirectInputA> {
 public:
     TDirectInput();
 
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT CreateDevice(REFGUID Guid, IDirectInputDeviceA** Device, IUnknown* Outer) override;
     HRESULT EnumDevices(DWORD DevType, LPDIENUMDEVICESCALLBACKA Callback, LPVOID Ref,
                         DWORD Flags) override;
@@ -26,7 +24,6 @@ private:
     // Started on the first joystick question, so a program without one never starts SDL.
     TSdlJoysticks* Joysticks();
 
-    TRefCount Refs;
     std::shared_ptr<TWindowInput> FInput;
     std::shared_ptr<TSdlJoysticks> FJoysticks;
     bool JoysticksTried = false;

@@ -3,34 +3,9 @@
 #include "platform/dinput/DInputPlan.h"
 
 TInputDevice::TInputDevice(std::shared_ptr<TWindowInput> AInput, const DIDATAFORMAT& Format)
-    : Input(std::move(AInput)), OwnFormat(Format) {}
-
-HRESULT TInputDevice::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return E_POINTER;
-    *Object = nullptr;
-    if (const HRESULT hr = DInputFailurePlan().Check(DInputCall::DeviceQueryInterface))
-        return hr;
-    if (Riid == IID_IDirectInputDevice2A)
-        *Object = static_cast<IDirectInputDevice2A*>(this);
-    else if (Riid == IID_IDirectInputDeviceA)
-        *Object = static_cast<IDirectInputDeviceA*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-ULONG TInputDevice::AddRef() {
-    return Refs.AddRef();
-}
-
-ULONG TInputDevice::Release() {
-    const ULONG remaining = Refs.Release();
-    if (remaining == 0)
-        delete this;
-    return remaining;
-}
+    : TComObject(TComFamily{DInputFailurePlan}, "IDirectInputDeviceA",
+                 {IID_IDirectInputDevice2A, IID_IDirectInputDeviceA}),
+      Input(std::move(AInput)), OwnFormat(Format) {}
 
 HRESULT TInputDevice::SetDataFormat(const DIDATAFORMAT* Format) {
     if (const HRESULT hr = DInputFailurePlan().Check(DInputCall::SetDataFormat))

@@ -3,6 +3,7 @@
 // cooperative level with its window, acquisition and its loss when the window goes to the
 // background, and the checks every read makes before a device fills its state record.
 
+#include "platform/com/ComObject.h"
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/WindowInput.h"
 
@@ -11,11 +12,8 @@
 
 #include <memory>
 
-class TInputDevice : public IDirectInputDevice2A {
+class TInputDevice : public TComObject<IDirectInputDevice2A> {
 public:
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT SetDataFormat(const DIDATAFORMAT* Format) override;
     HRESULT SetCooperativeLevel(HWND Window, DWORD Level) override;
     // No properties unless a device kind offers some.
@@ -50,7 +48,6 @@ private:
     // A foreground device is lost by any loss of the focus since it was acquired.
     bool FocusLost() const;
 
-    TRefCount Refs;
     const DIDATAFORMAT& OwnFormat;
     bool FormatSet = false;
     DWORD Level = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;

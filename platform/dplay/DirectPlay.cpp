@@ -104,29 +104,13 @@ std::vector<TConnectionData> CurrentProviders() {
     return {tcp, loop};
 }
 
-TDirectPlay::TDirectPlay() = default;
+TDirectPlay::TDirectPlay()
+    : TComObject(TComFamily{DirectPlayFailures}, "IDirectPlay3A",
+                 {IID_IDirectPlay3A, kIidUnknown}) {}
 
 TDirectPlay::~TDirectPlay() {
     if (Node)
         Node->Close();
-}
-
-HRESULT TDirectPlay::QueryInterface(REFIID Riid, void** Object) {
-    if (!Object)
-        return E_POINTER;
-    *Object = nullptr;
-    if (!(Riid == IID_IDirectPlay3A) && !(Riid == kIidUnknown))
-        return E_NOINTERFACE;
-    AddRef();
-    *Object = static_cast<IDirectPlay3A*>(this);
-    return S_OK;
-}
-
-ULONG TDirectPlay::Release() {
-    const ULONG remaining = Refs.Release();
-    if (remaining == 0)
-        delete this;
-    return remaining;
 }
 
 HRESULT TDirectPlay::EnumConnections(LPCGUID, LPDPENUMCONNECTIONSCALLBACK lpEnumCallback,

@@ -9,6 +9,7 @@
 // MAREVO_DPLAY_HOST (TCP/IP's address), MAREVO_DPLAY_BIND (TCP/IP's listening address),
 // MAREVO_DPLAY_QUERY_PORT, MAREVO_DPLAY_SESSION_PORT.
 
+#include "platform/com/ComObject.h"
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/SessionNode.h"
 #include "platform/dplay/Wire.h"
@@ -30,14 +31,10 @@ inline constexpr GUID DPSPGUID_MAREVO_LOOPBACK{
 // The providers' connection data as EnumConnections hands it out now.
 std::vector<TConnectionData> CurrentProviders();
 
-class TDirectPlay final : public IDirectPlay3A {
+class TDirectPlay final : public TComObject<IDirectPlay3A> {
 public:
     TDirectPlay();
     ~TDirectPlay() override;
-
-    HRESULT QueryInterface(REFIID Riid, void** Object) override;
-    ULONG AddRef() override { return Refs.AddRef(); }
-    ULONG Release() override;
 
     HRESULT EnumConnections(LPCGUID lpguidApplication, LPDPENUMCONNECTIONSCALLBACK lpEnumCallback,
                             LPVOID lpContext, DWORD dwFlags) override;
@@ -59,7 +56,6 @@ public:
     bool IsSessionHost();
 
 private:
-    TRefCount Refs;
     std::optional<TConnectionData> Connection;
     bool AddressAsked = false;
     TSessionShared Shared;

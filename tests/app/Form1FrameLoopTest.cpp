@@ -1,5 +1,7 @@
 #include "app/Form1.h"
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/RMMeshBuilder.h"
+#include "tests/app/YachtVisuals.h"
 #include "yacht/SailTrim.h"
 #include "yacht/YachtMath.h"
 
@@ -80,51 +82,34 @@ protected:
     }
     // Yacht 1's main-sail frame points where Pose says, relative to the yacht.
     bool MainSailIsAt(const TSailPose& Pose) {
-        IDirect3DRMFrameArray* yachts = nullptr;
-        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
-        IDirect3DRMFrame* yacht = nullptr;
-        yachts->GetElement(0, &yacht);
-        IDirect3DRMFrameArray* sails = nullptr;
-        yacht->GetChildren(&sails);
-        IDirect3DRMFrame* main = nullptr;
-        sails->GetElement(0, &main);
+        TComRef<IDirect3DRMFrame> yacht(yachtvisuals::Child(Form.DrawYacht1->YachtsFrame, 0));
+        TComRef<IDirect3DRMFrame> main(yachtvisuals::Child(yacht.Get(), kMainSail));
         D3DVECTOR d, u;
-        main->GetOrientation(yacht, &d, &u);
-        main->Release();
-        sails->Release();
-        yacht->Release();
-        yachts->Release();
+        main->GetOrientation(yacht.Get(), &d, &u);
         return std::abs(d.x - Pose.DX) < 1e-5f && std::abs(d.z - Pose.DZ) < 1e-5f;
     }
     // Whether yacht Slot's hull (kHull) or one of its sails (0 main, 1 jib, 2 spinnaker) is
     // drawn with a texture.
-    static constexpr int kHull = -1, kSpinnaker = 2;
     bool Textured(int Slot, int Part) {
-        IDirect3DRMFrameArray* yachts = nullptr;
-        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
-        IDirect3DRMFrame* frame = nullptr;
-        yachts->GetElement(static_cast<DWORD>(Slot - 1), &frame);
-        yachts->Release();
+        TComRef<IDirect3DRMFrameArray> yachts;
+        Form.DrawYacht1->YachtsFrame->GetChildren(yachts.Out());
+        TComRef<IDirect3DRMFrame> frame;
+        yachts->GetElement(static_cast<DWORD>(Slot - 1), frame.Out());
         if (Part >= 0) {
-            IDirect3DRMFrameArray* sails = nullptr;
-            frame->GetChildren(&sails);
-            frame->Release();
-            sails->GetElement(static_cast<DWORD>(Part), &frame);
-            sails->Release();
+            TComRef<IDirect3DRMFrameArray> sails;
+            frame->GetChildren(sails.Out());
+            sails->GetElement(static_cast<DWORD>(Part), frame.Out());
         }
-        IDirect3DRMVisualArray* visuals = nullptr;
-        frame->GetVisuals(&visuals);
-        frame->Release();
+        TComRef<IDirect3DRMVisualArray> visuals;
+        frame->GetVisuals(visuals.Out());
         bool textured = false;
         for (DWORD i = 0; i < visuals->GetSize(); ++i) {
-            IDirect3DRMVisual* visual = nullptr;
-            visuals->GetElement(i, &visual);
-            if (auto* mesh = dynamic_cast<TRMMeshBuilder*>(visual))
+            TComRef<IDirect3DRMVisual> visual;
+            visuals->GetElement(i, visual.Out());
+            if (auto* mesh = dynamic_cast<TRMMeshBuilder*>(visual.Get()))
                 for (const TPreparedTriangle& t : mesh->Geometry().Triangles)
                     textured |= t.Texture != nullptr;
-            visual->Release();
         }
-        visuals->Release();
         return textured;
     }
     void SetHeading(float Heading) {

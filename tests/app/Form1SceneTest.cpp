@@ -1,5 +1,7 @@
 #include "app/Form1.h"
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/RMMeshBuilder.h"
+#include "tests/app/YachtVisuals.h"
 
 #include <gtest/gtest.h>
 
@@ -46,27 +48,21 @@ protected:
     }
     // The mesh on yacht 1's frame (Sail -1) or on its sail frame Sail.
     TRMMeshBuilder* Mesh(int Sail) {
-        IDirect3DRMFrameArray* yachts = nullptr;
-        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
-        IDirect3DRMFrame* frame = nullptr;
-        yachts->GetElement(0, &frame);
-        yachts->Release();
+        TComRef<IDirect3DRMFrameArray> yachts;
+        Form.DrawYacht1->YachtsFrame->GetChildren(yachts.Out());
+        TComRef<IDirect3DRMFrame> frame;
+        yachts->GetElement(0, frame.Out());
         if (Sail >= 0) {
-            IDirect3DRMFrameArray* sails = nullptr;
-            frame->GetChildren(&sails);
-            frame->Release();
-            sails->GetElement(static_cast<DWORD>(Sail), &frame);
-            sails->Release();
+            TComRef<IDirect3DRMFrameArray> sails;
+            frame->GetChildren(sails.Out());
+            sails->GetElement(static_cast<DWORD>(Sail), frame.Out());
         }
-        IDirect3DRMVisualArray* visuals = nullptr;
-        frame->GetVisuals(&visuals);
-        frame->Release();
+        TComRef<IDirect3DRMVisualArray> visuals;
+        frame->GetVisuals(visuals.Out());
         EXPECT_EQ(visuals->GetSize(), 1u);
-        IDirect3DRMVisual* visual = nullptr;
-        visuals->GetElement(0, &visual);
-        visuals->Release();
-        visual->Release(); // the frame keeps it
-        return dynamic_cast<TRMMeshBuilder*>(visual);
+        TComRef<IDirect3DRMVisual> visual;
+        visuals->GetElement(0, visual.Out());
+        return dynamic_cast<TRMMeshBuilder*>(visual.Get()); // the frame keeps it
     }
     static bool Textured(TRMMeshBuilder* Mesh) {
         for (const TPreparedTriangle& t : Mesh->Geometry().Triangles)
@@ -76,19 +72,9 @@ protected:
     }
     D3DVECTOR SpinnakerPosition() {
         D3DVECTOR p{};
-        IDirect3DRMFrameArray* yachts = nullptr;
-        Form.DrawYacht1->YachtsFrame->GetChildren(&yachts);
-        IDirect3DRMFrame* yacht = nullptr;
-        yachts->GetElement(0, &yacht);
-        IDirect3DRMFrameArray* sails = nullptr;
-        yacht->GetChildren(&sails);
-        IDirect3DRMFrame* spinnaker = nullptr;
-        sails->GetElement(2, &spinnaker);
-        spinnaker->GetPosition(yacht, &p);
-        spinnaker->Release();
-        sails->Release();
-        yacht->Release();
-        yachts->Release();
+        TComRef<IDirect3DRMFrame> yacht(yachtvisuals::Child(Form.DrawYacht1->YachtsFrame, 0));
+        TComRef<IDirect3DRMFrame> spinnaker(yachtvisuals::Child(yacht.Get(), kSpinnaker));
+        spinnaker->GetPosition(yacht.Get(), &p);
         return p;
     }
     static std::string SampleTexture(const char* Name) {

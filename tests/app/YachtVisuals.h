@@ -2,6 +2,7 @@
 // Reads back what the main window's scene shows on one yacht: the visual on its hull or on a
 // sail frame, whether it carries a texture, and which of the shared jib shapes is up.
 
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/RMMeshBuilder.h"
 #include "yacht/DrawYacht.h"
 
@@ -13,13 +14,12 @@ namespace yachtvisuals {
 
 // Child Index of Frame with a reference for the caller, or nullptr.
 inline IDirect3DRMFrame* Child(IDirect3DRMFrame* Frame, int Index) {
-    IDirect3DRMFrameArray* children = nullptr;
-    if (!Frame || FAILED(Frame->GetChildren(&children)))
+    TComRef<IDirect3DRMFrameArray> children;
+    if (!Frame || FAILED(Frame->GetChildren(children.Out())))
         return nullptr;
     IDirect3DRMFrame* child = nullptr;
     if (static_cast<DWORD>(Index) < children->GetSize())
         children->GetElement(static_cast<DWORD>(Index), &child);
-    children->Release();
     return child;
 }
 
@@ -28,20 +28,14 @@ inline IDirect3DRMFrame* Child(IDirect3DRMFrame* Frame, int Index) {
 // The first visual of yacht n's part, or nullptr. Not counted: the frame keeps it alive.
 inline IDirect3DRMVisual* YachtVisual(const TDrawYacht& Scene, int n, TYachtPart Part) {
     using yachtvisuals::Child;
-    IDirect3DRMFrame* yacht = Child(Scene.YachtsFrame, n - 1);
-    IDirect3DRMFrame* frame = Part == kHull ? yacht : Child(yacht, Part);
-    IDirect3DRMVisual* visual = nullptr;
-    IDirect3DRMVisualArray* visuals = nullptr;
-    if (frame && SUCCEEDED(frame->GetVisuals(&visuals))) {
-        if (visuals->GetSize() > 0 && SUCCEEDED(visuals->GetElement(0, &visual)))
-            visual->Release();
-        visuals->Release();
-    }
-    if (frame && frame != yacht)
-        frame->Release();
-    if (yacht)
-        yacht->Release();
-    return visual;
+    TComRef<IDirect3DRMFrame> yacht(Child(Scene.YachtsFrame, n - 1));
+    TComRef<IDirect3DRMFrame> sail(Part == kHull ? nullptr : Child(yacht.Get(), Part));
+    IDirect3DRMFrame* frame = Part == kHull ? yacht.Get() : sail.Get();
+    TComRef<IDirect3DRMVisualArray> visuals;
+    TComRef<IDirect3DRMVisual> visual;
+    if (frame && SUCCEEDED(frame->GetVisuals(visuals.Out())) && visuals->GetSize() > 0)
+        visuals->GetElement(0, visual.Out());
+    return visual.Get();
 }
 
 inline bool Textured(IDirect3DRMVisual* Visual) {

@@ -1,5 +1,6 @@
 // The retained-mode device drawing into the display stand-in's back buffer, built and
 // released in the display component's order.
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
 #include "tests/platform/DDrawFixture.h"
 #include "tests/platform/RenderFixture.h"
@@ -68,11 +69,11 @@ TEST_P(D3DRMOnDDraw, TheDeviceDrawsIntoTheBackBufferAndEveryCountEndsAtZero) {
     ASSERT_EQ(dd2->CreateSurface(&zd, &z, nullptr), DD_OK);
     ASSERT_EQ(back->AddAttachedSurface(z), DD_OK);
 
-    IDirect3DRM* first = nullptr;
+    TComRef<IDirect3DRM> first;
     IDirect3DRM2* rm = nullptr;
-    ASSERT_EQ(Direct3DRMCreate(&first), D3DRM_OK);
+    ASSERT_EQ(Direct3DRMCreate(first.Out()), D3DRM_OK);
     ASSERT_EQ(first->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&rm)), D3DRM_OK);
-    first->Release();
+    first.Reset();
     IDirect3D2* d3d = nullptr;
     ASSERT_EQ(dd2->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&d3d)), DD_OK);
     IDirect3DDevice2* device = nullptr;

@@ -3,6 +3,7 @@
 // the origin looking along +z, and a viewport covering the target: the set-up every image test
 // starts from. Everything is released at the end and must reach a count of zero.
 
+#include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
 #include "tests/platform/MemoryTarget.h"
 
@@ -21,10 +22,9 @@ public:
     explicit TRenderFixture(int Width = 64, int Height = 64, int BitCount = 32, int DepthBits = 16)
         : Memory(Width, Height, BitCount, DepthBits) {
         D3DRMFailures().Clear();
-        IDirect3DRM* first = nullptr;
-        EXPECT_EQ(Direct3DRMCreate(&first), D3DRM_OK);
+        TComRef<IDirect3DRM> first;
+        EXPECT_EQ(Direct3DRMCreate(first.Out()), D3DRM_OK);
         EXPECT_EQ(first->QueryInterface(IID_IDirect3DRM2, reinterpret_cast<void**>(&RM)), S_OK);
-        first->Release();
         EXPECT_EQ(CreateDeviceOnTarget(Memory.Source(), &Device), D3DRM_OK);
         EXPECT_EQ(RM->CreateFrame(nullptr, &Scene), D3DRM_OK);
         EXPECT_EQ(RM->CreateFrame(Scene, &Camera), D3DRM_OK);
@@ -69,8 +69,8 @@ public:
                         D3DVECTOR Colour, D3DVECTOR Normal = {0, 0, -1},
                         IDirect3DRMTexture* Texture = nullptr) {
         const int normal = M->AddNormal(Normal.x, Normal.y, Normal.z);
-        IDirect3DRMFace* face = nullptr;
-        EXPECT_EQ(M->CreateFace(&face), D3DRM_OK);
+        TComRef<IDirect3DRMFace> face;
+        EXPECT_EQ(M->CreateFace(face.Out()), D3DRM_OK);
         if (Texture)
             face->SetTexture(Texture);
         for (std::size_t i = 0; i < Corners.size(); ++i) {
@@ -80,7 +80,6 @@ public:
             face->SetTextureCoordinates(DWORD(i), c.U, c.V);
         }
         face->SetColorRGB(Colour.x, Colour.y, Colour.z);
-        face->Release();
     }
 
     // The square |x|, |y| <= Half at depth Z, its corners clockwise as seen from the camera
@@ -98,10 +97,9 @@ public:
     void Light(D3DRMLIGHTTYPE Type, float Level, D3DVECTOR Direction = {0, 0, 1}) {
         IDirect3DRMFrame2* f = Frame();
         f->SetOrientation(Scene, Direction.x, Direction.y, Direction.z, 0, 1, 0.01f);
-        IDirect3DRMLight* l = nullptr;
-        EXPECT_EQ(RM->CreateLightRGB(Type, Level, Level, Level, &l), D3DRM_OK);
-        EXPECT_EQ(f->AddLight(l), D3DRM_OK);
-        l->Release();
+        TComRef<IDirect3DRMLight> l;
+        EXPECT_EQ(RM->CreateLightRGB(Type, Level, Level, Level, l.Out()), D3DRM_OK);
+        EXPECT_EQ(f->AddLight(l.Get()), D3DRM_OK);
     }
 
     void Draw() {

@@ -1,5 +1,7 @@
 #include "tests/yacht/ScenePicture.h"
 
+#include "platform/com/ComRef.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,17 +18,17 @@ TPicture TPicture::Mirrored() const {
 
 TPicture Photograph(TDrawYacht& Scene, int Width, int Height) {
     TMemoryTarget memory(Width, Height, 16);
-    IDirect3DRMDevice2* device = nullptr;
-    IDirect3DRMViewport* viewport = nullptr;
-    CreateDeviceOnTarget(memory.Source(), &device);
-    device->SetQuality(D3DRMRENDER_GOURAUD);
-    Scene.D3DRM()->CreateViewport(device, Scene.CameraFrame, 0, 0, Width, Height, &viewport);
-    viewport->SetBack(5000);
-    viewport->Clear();
-    viewport->Render(Scene.SceneFrame);
-    device->Update();
-    viewport->Release();
-    device->Release();
+    {
+        TComRef<IDirect3DRMDevice2> device;
+        TComRef<IDirect3DRMViewport> viewport;
+        CreateDeviceOnTarget(memory.Source(), device.Out());
+        device->SetQuality(D3DRMRENDER_GOURAUD);
+        Scene.D3DRM()->CreateViewport(device.Get(), Scene.CameraFrame, 0, 0, Width, Height, viewport.Out());
+        viewport->SetBack(5000);
+        viewport->Clear();
+        viewport->Render(Scene.SceneFrame);
+        device->Update();
+    }
 
     TPicture picture;
     picture.Width = Width;

@@ -2,6 +2,7 @@
 // Reads back what the scene component built: its frames, their placements and visuals. Each
 // call releases every reference it took.
 
+#include "platform/com/ComRef.h"
 #include "platform/vcl/Forms.h"
 #include "yacht/DrawYacht.h"
 
@@ -22,13 +23,13 @@ public:
 
     // Runs Use with frame Sail of yacht n (or the yacht frame itself), or with nullptr.
     void WithFrame(int n, int Sail, const std::function<void(IDirect3DRMFrame*)>& Use) {
-        IDirect3DRMFrame* yacht = Element(Yacht.YachtsFrame, n - 1);
-        IDirect3DRMFrame* frame = Sail == kYachtItself ? yacht : Element(yacht, Sail);
-        Use(frame);
-        if (frame && frame != yacht)
-            frame->Release();
-        if (yacht)
-            yacht->Release();
+        TComRef<IDirect3DRMFrame> yacht(Element(Yacht.YachtsFrame, n - 1));
+        if (Sail == kYachtItself) {
+            Use(yacht.Get());
+            return;
+        }
+        TComRef<IDirect3DRMFrame> sail(Element(yacht.Get(), Sail));
+        Use(sail.Get());
     }
 
     D3DVECTOR Position(int n, int Sail, bool InYachtAxes = false) {
@@ -62,11 +63,9 @@ public:
     int Visuals(int n, int Sail) {
         int count = -1;
         WithFrame(n, Sail, [&](IDirect3DRMFrame* F) {
-            IDirect3DRMVisualArray* visuals = nullptr;
-            if (F && SUCCEEDED(F->GetVisuals(&visuals))) {
+            TComRef<IDirect3DRMVisualArray> visuals;
+            if (F && SUCCEEDED(F->GetVisuals(visuals.Out())))
                 count = static_cast<int>(visuals->GetSize());
-                visuals->Release();
-            }
         });
         return count;
     }
@@ -74,11 +73,9 @@ public:
     IDirect3DRMVisual* Visual(int n, int Sail, int Index = 0) {
         IDirect3DRMVisual* visual = nullptr;
         WithFrame(n, Sail, [&](IDirect3DRMFrame* F) {
-            IDirect3DRMVisualArray* visuals = nullptr;
-            if (F && SUCCEEDED(F->GetVisuals(&visuals))) {
-                visual = SetElement(visuals, Index);
-                visuals->Release();
-            }
+            TComRef<IDirect3DRMVisualArray> visuals;
+            if (F && SUCCEEDED(F->GetVisuals(visuals.Out())))
+                visual = SetElement(visuals.Get(), Index);
         });
         return visual;
     }
@@ -91,22 +88,19 @@ public:
         return visual;
     }
     static int Children(IDirect3DRMFrame* Frame) {
-        IDirect3DRMFrameArray* children = nullptr;
-        if (!Frame || FAILED(Frame->GetChildren(&children)))
+        TComRef<IDirect3DRMFrameArray> children;
+        if (!Frame || FAILED(Frame->GetChildren(children.Out())))
             return -1;
-        const int n = static_cast<int>(children->GetSize());
-        children->Release();
-        return n;
+        return static_cast<int>(children->GetSize());
     }
     // Child Index of Frame with a reference for the caller, or nullptr.
     static IDirect3DRMFrame* Element(IDirect3DRMFrame* Frame, int Index) {
-        IDirect3DRMFrameArray* children = nullptr;
-        if (!Frame || FAILED(Frame->GetChildren(&children)))
+        TComRef<IDirect3DRMFrameArray> children;
+        if (!Frame || FAILED(Frame->GetChildren(children.Out())))
             return nullptr;
         IDirect3DRMFrame* child = nullptr;
         if (Index >= 0 && static_cast<DWORD>(Index) < children->GetSize())
             children->GetElement(static_cast<DWORD>(Index), &child);
-        children->Release();
         return child;
     }
 
