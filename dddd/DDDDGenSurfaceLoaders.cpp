@@ -5,6 +5,7 @@
 #include "dddd/DdddDebug.h"
 #include "dddd/LoaderMessages.h"
 #include "dddd/QDArc.h"
+#include "platform/image/BmpFile.h"
 #include "platform/rtl/FileStream.h"
 #include "platform/vcl/Bitmap.h"
 
@@ -16,8 +17,6 @@ namespace dddd {
 
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kColorTableSize = 1024;
 
 std::uint32_t Le(const std::uint8_t* P, int Bytes) {
@@ -78,24 +77,26 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
     if (IsLost())
         return;
     const std::int64_t start = Stream.Position();
-    std::uint8_t file[kFileHeaderSize];
+    std::uint8_t file[kBmpFileHeaderSize];
     if (!ReadAll(Stream, file, sizeof file)) {
         DebugLog(kMsgBmpHeaderUnreadable);
         return;
     }
-    if (Le(file, 2) != 0x4D42) {
+    TBmpHeader header;
+    if (!ReadBmpFileHeader(file, header)) {
         DebugLog(kMsgBmpStrange);
         return;
     }
-    std::uint8_t info[kInfoHeaderSize];
-    if (!ReadAll(Stream, info, sizeof info)) {
+    // The loader reads a fixed 40 bytes of information header, whatever size it states.
+    std::uint8_t info[kBmpInfoHeaderSize];
+    if (!ReadAll(Stream, info, sizeof info) || !ReadBmpInfoHeader(info, header)) {
         DebugLog(kMsgBmpReadError);
         return;
     }
     const int bytesPerPixel = Owner->ScreenBitCount() / 8;
-    const auto bmpWidth = static_cast<std::int32_t>(Le(info + 4, 4));
-    const auto bmpHeight = static_cast<std::int32_t>(Le(info + 8, 4));
-    const auto bmpBits = Le(info + 14, 2);
+    const std::int32_t bmpWidth = header.Width;
+    const std::int32_t bmpHeight = header.RawHeight;
+    const std::uint32_t bmpBits = header.BitCount;
 
     if (bmpBits == 8 && bytesPerPixel == 1) {
         // The indices are copied as they are: the colour table is read past, not applied.
@@ -104,7 +105,7 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
             DebugLog(kMsgBmpReadError);
             return;
         }
-        Stream.SetPosition(start + Le(file + 10, 4));
+        Stream.SetPosition(start + header.OffBits);
         const std::int64_t fileStride = (static_cast<std::int64_t>(bmpWidth) + 3) & ~3;
         const std::int64_t rowBytes =
             (static_cast<std::int64_t>(bmpWidth) * bytesPerPixel + 3) & ~3;
