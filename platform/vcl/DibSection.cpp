@@ -1,9 +1,7 @@
 #include "platform/vcl/DibSection.h"
 
 #include "platform/image/BmpFile.h"
-
-#include <QBuffer>
-#include <QImageReader>
+#include "platform/image/BmpImage.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -62,26 +60,13 @@ struct TChannel {
 bool DecodeCodedDib(const std::uint8_t* Data, std::size_t Size, const TBmpHeader& Header,
                     vcl::TDibSection& Dib) {
     const std::uint32_t bits = Header.BitCount;
-    if (Header.Planes != 1 || Size > std::size_t(std::numeric_limits<int>::max()) ||
-        (bits != 1 && bits != 4 && bits != 8 && bits != 24))
+    if (Header.Planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
         return false;
     if (!Header.IsCore() && !(Header.Compression == kBmpRle8 && bits == 8) &&
         !(Header.Compression == kBmpRle4 && bits == 4))
         return false;
-    QBuffer buffer;
-    buffer.setData(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(Data), static_cast<qsizetype>(Size)));
-    if (!buffer.open(QIODevice::ReadOnly))
-        return false;
-    QImageReader reader(&buffer, "bmp");
-    reader.setDecideFormatFromContent(false);
-    // The size is in the header: a picture too large is refused before it is allocated.
-    const QSize size = reader.size();
-    if (size.width() <= 0 || size.height() <= 0 || size.width() > vcl::kMaxDibSide ||
-        size.height() > vcl::kMaxDibSide)
-        return false;
-    QImage picture;
-    if (!reader.read(&picture) || picture.size() != size)
+    QImage picture = ReadBmpImage(Data, Size, vcl::kMaxDibSide);
+    if (picture.isNull())
         return false;
     picture = bits <= 8 ? picture.convertToFormat(QImage::Format_Indexed8)
                         : picture.convertToFormat(QImage::Format_RGB32);
