@@ -7,7 +7,9 @@
 #include "dddd/QDArc.h"
 #include "platform/image/BmpFile.h"
 #include "platform/rtl/FileStream.h"
+#include "platform/rtl/MemoryStream.h"
 #include "platform/vcl/Bitmap.h"
+#include "platform/vcl/DibSection.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,6 +36,37 @@ bool ReadAll(TStream& Stream, void* Buffer, std::int64_t Count) {
     } catch (const EStreamError&) {
         return false;
     }
+}
+
+// The coded rows would be copied as if they were indices: spelled out as the plain file a paint
+// program could have saved instead, they load as every other 8-bit file does. Null when the
+// file cannot be decoded.
+std::unique_ptr<TMemoryStream> SpelledOut(TStream& Stream, std::int64_t Start) {
+    Stream.SetPosition(Start);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Stream.Size() - Start));
+    vcl::TDibSection dib;
+    if (!ReadAll(Stream, bytes.data(), static_cast<std::int64_t>(bytes.size())) ||
+        !vcl::DecodeDib(bytes.data(), bytes.size(), dib)) {
+        return nullptr;
+    }
+    const QImage& image = dib.Image;
+    TBmpShape shape;
+    shape.Width = image.width();
+    shape.Height = image.height();
+    shape.BitCount = 8;
+    for (QRgb c : image.colorTable())
+        shape.Palette.push_back(c & 0xFFFFFFu);
+    shape.Palette.resize(256, 0);
+    const std::size_t stride = BmpStride(image.width(), 8);
+    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(image.height()), 0);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(rows.data() + stride * static_cast<std::size_t>(image.height() - 1 - y),
+                    image.constScanLine(y), static_cast<std::size_t>(image.width()));
+    const std::vector<std::uint8_t> plain = EncodeBmpFile(shape, rows);
+    auto spelled = std::make_unique<TMemoryStream>();
+    spelled->WriteBuffer(plain.data(), static_cast<std::int64_t>(plain.size()));
+    spelled->SetPosition(0);
+    return spelled;
 }
 
 } // namespace
@@ -98,6 +131,13 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
     const std::int32_t bmpHeight = header.RawHeight;
     const std::uint32_t bmpBits = header.BitCount;
 
+    if (bmpBits == 8 && bytesPerPixel == 1 && header.Compression == kBmpRle8) {
+        if (const auto spelled = SpelledOut(Stream, start))
+            LoadFromStream(*spelled);
+        else
+            DebugLog(kMsgBmpReadError);
+        return;
+    }
     if (bmpBits == 8 && bytesPerPixel == 1) {
         // The indices are copied as they are: the colour table is read past, not applied.
         std::uint8_t table[kColorTableSize];
