@@ -57,7 +57,7 @@ bool ReadBmpFileHeader(std::span<const std::uint8_t> Bytes, TBmpHeader& Header);
 // taken from within the header or right after a 40-byte one, when Bytes holds them.
 bool ReadBmpInfoHeader(std::span<const std::uint8_t> Bytes, TBmpHeader& Header);
 // A whole file held in memory: both headers, and the information header as long as it says
-// must lie within File. False for anything else; Header is then unspecified.
+// must lie within File. False for anything else, with Header half filled.
 bool ParseBmpHeader(std::span<const std::uint8_t> File, TBmpHeader& Header);
 
 // What a written file says about its pixels.
