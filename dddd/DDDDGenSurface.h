@@ -31,9 +31,10 @@ public:
     // Outside the wrapper's size: a DebugLog line and 0; a surface that cannot be locked: 0.
     DWORD Pixels(int X, int Y);
     // Loads a BMP from Stream's position. With an 8-bit display an 8-bit bitmap's indices are
-    // copied as they are, its bottom row onto the surface's bottom row; anything else is drawn
-    // stretched over the whole surface. A lost surface is left alone; an unreadable or strange
-    // file is logged and leaves the surface as it was.
+    // copied as they are (run-length coded ones once decoded), its bottom row onto the
+    // surface's bottom row; anything else is drawn stretched over the whole surface. A lost
+    // surface is left alone; an unreadable or strange file is logged and leaves the surface as
+    // it was.
     void LoadFromStream(TStream& Stream);
     // A missing file is logged ("<FileName>が、見つかりません").
     virtual void LoadFromFile(const std::string& FileName);

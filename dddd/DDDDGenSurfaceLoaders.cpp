@@ -5,8 +5,11 @@
 #include "dddd/DdddDebug.h"
 #include "dddd/LoaderMessages.h"
 #include "dddd/QDArc.h"
+#include "platform/image/BmpFile.h"
 #include "platform/rtl/FileStream.h"
+#include "platform/rtl/MemoryStream.h"
 #include "platform/vcl/Bitmap.h"
+#include "platform/vcl/DibSection.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,8 +19,6 @@ namespace dddd {
 
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kColorTableSize = 1024;
 
 std::uint32_t Le(const std::uint8_t* P, int Bytes) {
@@ -35,6 +36,37 @@ bool ReadAll(TStream& Stream, void* Buffer, std::int64_t Count) {
     } catch (const EStreamError&) {
         return false;
     }
+}
+
+// The coded rows would be copied as if they were indices: spelled out as the plain file a paint
+// program could have saved instead, they load as every other 8-bit file does. Null when the
+// file cannot be decoded.
+std::unique_ptr<TMemoryStream> SpelledOut(TStream& Stream, std::int64_t Start) {
+    Stream.SetPosition(Start);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Stream.Size() - Start));
+    vcl::TDibSection dib;
+    if (!ReadAll(Stream, bytes.data(), static_cast<std::int64_t>(bytes.size())) ||
+        !vcl::DecodeDib(bytes.data(), bytes.size(), dib)) {
+        return nullptr;
+    }
+    const QImage& image = dib.Image;
+    TBmpShape shape;
+    shape.Width = image.width();
+    shape.Height = image.height();
+    shape.BitCount = 8;
+    for (QRgb c : image.colorTable())
+        shape.Palette.push_back(c & 0xFFFFFFu);
+    shape.Palette.resize(256, 0);
+    const std::size_t stride = BmpStride(image.width(), 8);
+    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(image.height()), 0);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(rows.data() + stride * static_cast<std::size_t>(image.height() - 1 - y),
+                    image.constScanLine(y), static_cast<std::size_t>(image.width()));
+    const std::vector<std::uint8_t> plain = EncodeBmpFile(shape, rows);
+    auto spelled = std::make_unique<TMemoryStream>();
+    spelled->WriteBuffer(plain.data(), static_cast<std::int64_t>(plain.size()));
+    spelled->SetPosition(0);
+    return spelled;
 }
 
 } // namespace
@@ -78,25 +110,34 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
     if (IsLost())
         return;
     const std::int64_t start = Stream.Position();
-    std::uint8_t file[kFileHeaderSize];
+    std::uint8_t file[kBmpFileHeaderSize];
     if (!ReadAll(Stream, file, sizeof file)) {
         DebugLog(kMsgBmpHeaderUnreadable);
         return;
     }
-    if (Le(file, 2) != 0x4D42) {
+    TBmpHeader header;
+    if (!ReadBmpFileHeader(file, header)) {
         DebugLog(kMsgBmpStrange);
         return;
     }
-    std::uint8_t info[kInfoHeaderSize];
-    if (!ReadAll(Stream, info, sizeof info)) {
+    // The loader reads a fixed 40 bytes of information header, whatever size it states.
+    std::uint8_t info[kBmpInfoHeaderSize];
+    if (!ReadAll(Stream, info, sizeof info) || !ReadBmpInfoHeader(info, header)) {
         DebugLog(kMsgBmpReadError);
         return;
     }
     const int bytesPerPixel = Owner->ScreenBitCount() / 8;
-    const auto bmpWidth = static_cast<std::int32_t>(Le(info + 4, 4));
-    const auto bmpHeight = static_cast<std::int32_t>(Le(info + 8, 4));
-    const auto bmpBits = Le(info + 14, 2);
+    const std::int32_t bmpWidth = header.Width;
+    const std::int32_t bmpHeight = header.RawHeight;
+    const std::uint32_t bmpBits = header.BitCount;
 
+    if (bmpBits == 8 && bytesPerPixel == 1 && header.Compression == kBmpRle8) {
+        if (const auto spelled = SpelledOut(Stream, start))
+            LoadFromStream(*spelled);
+        else
+            DebugLog(kMsgBmpReadError);
+        return;
+    }
     if (bmpBits == 8 && bytesPerPixel == 1) {
         // The indices are copied as they are: the colour table is read past, not applied.
         std::uint8_t table[kColorTableSize];
@@ -104,7 +145,7 @@ void TDDDDGenSurface::LoadFromStream(TStream& Stream) {
             DebugLog(kMsgBmpReadError);
             return;
         }
-        Stream.SetPosition(start + Le(file + 10, 4));
+        Stream.SetPosition(start + header.OffBits);
         const std::int64_t fileStride = (static_cast<std::int64_t>(bmpWidth) + 3) & ~3;
         const std::int64_t rowBytes =
             (static_cast<std::int64_t>(bmpWidth) * bytesPerPixel + 3) & ~3;

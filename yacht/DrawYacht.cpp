@@ -1,6 +1,7 @@
 #include "yacht/DrawYacht.h"
 
 #include "platform/com/ComRef.h"
+#include "yacht/CameraView.h"
 #include "yacht/HullMesh.h"
 #include "yacht/SailMeshes.h"
 #include "yacht/SailTrim.h"
@@ -321,25 +322,22 @@ void TDrawYacht::UpdateCamera() {
     D3DVECTOR d, up;
     yacht->GetOrientation(SceneFrame, &d, &up);
     switch (ViewMode) {
-    case 0:
-        // On board, 3.05 up and 3.2 astern of the mast in the yacht's own (heeled) axes,
-        // looking level along the heading.
-        CameraFrame->SetPosition(yacht.Get(), 0, 3.05f, -3.2f);
+    case 0: {
+        const camera_view::TVector& o = camera_view::kOnBoardOffset;
+        CameraFrame->SetPosition(yacht.Get(), o.X, o.Y, o.Z);
         CameraFrame->SetOrientation(SceneFrame, d.x, 0, d.z, 0, 1, 0);
         break;
-    case 1:
-        // From above and astern in world axes, whatever the heading. The orientation comes
-        // first: the second move is along the camera's new axes.
-        CameraFrame->SetOrientation(SceneFrame, 0, -0.34f, 0.93f, 0, 1, -1);
+    }
+    default: {
+        // The orientation comes first: the second move is along the camera's new axes.
+        const camera_view::TFollowView& v =
+            ViewMode == 1 ? camera_view::kAbove : camera_view::kAstern;
+        CameraFrame->SetOrientation(SceneFrame, v.Direction.X, v.Direction.Y, v.Direction.Z, v.Up.X,
+                                    v.Up.Y, v.Up.Z);
         CameraFrame->SetPosition(yacht.Get(), 0, 0, 0);
-        CameraFrame->SetPosition(CameraFrame, 0, 5, -30);
+        CameraFrame->SetPosition(CameraFrame, v.Offset.X, v.Offset.Y, v.Offset.Z);
         break;
-    default:
-        // From astern and a little above, looking slightly up.
-        CameraFrame->SetOrientation(SceneFrame, 0, 0.173f, 0.984f, 0, 1, -1);
-        CameraFrame->SetPosition(yacht.Get(), 0, 0, 0);
-        CameraFrame->SetPosition(CameraFrame, 0, 6, -20);
-        break;
+    }
     }
 }
 

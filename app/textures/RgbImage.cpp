@@ -1,5 +1,7 @@
 #include "app/textures/RgbImage.h"
 
+#include "platform/image/BmpFile.h"
+
 #include <cassert>
 #include <fstream>
 
@@ -18,53 +20,25 @@ void TRgbImage::Set(int X, int Y, TRgb Colour) {
     Pixels[static_cast<std::size_t>(Y) * FWidth + X] = Colour;
 }
 
-namespace {
-
-void Put16(std::vector<std::uint8_t>& Out, std::uint32_t Value) {
-    Out.push_back(static_cast<std::uint8_t>(Value));
-    Out.push_back(static_cast<std::uint8_t>(Value >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& Out, std::uint32_t Value) {
-    Put16(Out, Value & 0xFFFF);
-    Put16(Out, Value >> 16);
-}
-
-} // namespace
-
 std::vector<std::uint8_t> TRgbImage::EncodeBmp() const {
-    constexpr std::uint32_t kHeaders = 14 + 40;
-    const std::uint32_t pitch = (static_cast<std::uint32_t>(FWidth) * 3 + 3) & ~3u;
-    const std::uint32_t imageSize = pitch * static_cast<std::uint32_t>(FHeight);
-    std::vector<std::uint8_t> out;
-    out.reserve(kHeaders + imageSize);
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, kHeaders + imageSize);
-    Put32(out, 0);
-    Put32(out, kHeaders);
-    Put32(out, 40); // BITMAPINFOHEADER
-    Put32(out, static_cast<std::uint32_t>(FWidth));
-    Put32(out, static_cast<std::uint32_t>(FHeight)); // positive: bottom row first
-    Put16(out, 1);
-    Put16(out, 24);
-    Put32(out, 0); // BI_RGB
-    Put32(out, imageSize);
-    Put32(out, 2835); // 72 dpi
-    Put32(out, 2835);
-    Put32(out, 0);
-    Put32(out, 0);
-    for (int y = FHeight - 1; y >= 0; --y) {
+    const std::size_t pitch = BmpStride(FWidth, 24);
+    std::vector<std::uint8_t> rows;
+    rows.reserve(pitch * static_cast<std::size_t>(FHeight));
+    for (int y = FHeight - 1; y >= 0; --y) { // bottom row first
+        const std::size_t start = rows.size();
         for (int x = 0; x < FWidth; ++x) {
             const TRgb p = At(x, y);
-            out.push_back(p.B);
-            out.push_back(p.G);
-            out.push_back(p.R);
+            rows.push_back(p.B);
+            rows.push_back(p.G);
+            rows.push_back(p.R);
         }
-        for (std::uint32_t pad = static_cast<std::uint32_t>(FWidth) * 3; pad < pitch; ++pad)
-            out.push_back(0);
+        rows.resize(start + pitch, 0);
     }
-    return out;
+    TBmpShape shape;
+    shape.Width = FWidth;
+    shape.Height = FHeight;
+    shape.BitCount = 24;
+    return EncodeBmpFile(shape, rows);
 }
 
 bool TRgbImage::SaveBmp(const std::filesystem::path& Path) const {

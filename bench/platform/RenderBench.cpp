@@ -9,6 +9,7 @@
 #include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
 #include "platform/d3drm/RMDevice.h"
+#include "platform/image/BmpFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,25 +51,20 @@ public:
 
 // Writes a texture as a 24-bit bitmap for LoadTexture.
 void SaveBmp(const TBenchTexture& T, const std::string& Path) {
-    const int stride = (T.Width * 3 + 3) & ~3;
-    std::vector<std::uint8_t> f(54 + std::size_t(stride) * T.Height, 0);
-    auto put = [&](int At, std::uint32_t V) {
-        for (int i = 0; i < 4; ++i)
-            f[At + i] = std::uint8_t(V >> (8 * i));
-    };
-    f[0] = 'B', f[1] = 'M';
-    put(2, std::uint32_t(f.size()));
-    put(10, 54);
-    put(14, 40);
-    put(18, std::uint32_t(T.Width));
-    put(22, std::uint32_t(T.Height));
-    f[26] = 1, f[28] = 24;
+    const std::size_t stride = BmpStride(T.Width, 24);
+    std::vector<std::uint8_t> rows(stride * std::size_t(T.Height), 0);
     for (int y = 0; y < T.Height; ++y)
         for (int x = 0; x < T.Width; ++x) {
             const std::uint32_t c = T.Texels[std::size_t(T.Height - 1 - y) * T.Width + x];
-            std::uint8_t* p = f.data() + 54 + std::size_t(y) * stride + x * 3;
+            std::uint8_t* p = rows.data() + std::size_t(y) * stride + x * 3;
             p[0] = std::uint8_t(c), p[1] = std::uint8_t(c >> 8), p[2] = std::uint8_t(c >> 16);
         }
+    TBmpShape shape;
+    shape.Width = T.Width;
+    shape.Height = T.Height;
+    shape.StateImageSize = false;
+    shape.PelsPerMeter = 0;
+    const std::vector<std::uint8_t> f = EncodeBmpFile(shape, rows);
     std::ofstream(Path, std::ios::binary)
         .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }

@@ -2,6 +2,7 @@
 
 #include "app/textures/SampleTextures.h"
 #include "bench/MesaGl.h"
+#include "yacht/CameraView.h"
 #include "yacht/HullMesh.h"
 #include "yacht/SailMeshes.h"
 #include "yacht/SailTrim.h"
@@ -236,14 +237,15 @@ void TMesaPeer::DrawFrame(std::span<const TYachtState> States, std::int32_t Fram
     }
     const TPlace& first = yachts[0];
     TPlace camera;
+    auto tv = [](const camera_view::TVector& V) { return TV{V.X, V.Y, V.Z}; };
     if (ViewMode == 0) {
-        camera =
-            TPlace::Oriented({first.Z.X, 0, first.Z.Z}, {0, 1, 0}, first.Point({0, 3.05f, -3.2f}));
+        camera = TPlace::Oriented({first.Z.X, 0, first.Z.Z}, {0, 1, 0},
+                                  first.Point(tv(camera_view::kOnBoardOffset)));
     } else {
-        const bool above = ViewMode == 1;
-        camera = TPlace::Oriented(above ? TV{0, -0.34f, 0.93f} : TV{0, 0.173f, 0.984f}, {0, 1, -1},
-                                  first.O);
-        camera.O = camera.Point(above ? TV{0, 5, -30} : TV{0, 6, -20});
+        const camera_view::TFollowView& v =
+            ViewMode == 1 ? camera_view::kAbove : camera_view::kAstern;
+        camera = TPlace::Oriented(tv(v.Direction), tv(v.Up), first.O);
+        camera.O = camera.Point(tv(v.Offset));
     }
     // Eye space of OpenGL looks down -z: flip the left-handed camera space's z.
     float view[16];

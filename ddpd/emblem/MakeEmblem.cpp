@@ -4,6 +4,8 @@
 //
 //   make_emblem <out.bmp> <out.cpp>
 
+#include "platform/image/BmpFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -122,41 +124,20 @@ std::vector<std::uint8_t> Draw() {
     return pixels;
 }
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 std::vector<std::uint8_t> Bitmap() {
     const auto palette = Palette();
     const auto pixels = Draw();
-    const std::uint32_t offset = 14 + 40 + static_cast<std::uint32_t>(palette.size());
-    std::vector<std::uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offset + static_cast<std::uint32_t>(pixels.size()));
-    Put32(out, 0);
-    Put32(out, offset);
-    Put32(out, 40);
-    Put32(out, kWidth);
-    Put32(out, kFrame); // bottom-up rows
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0);
-    Put32(out, static_cast<std::uint32_t>(pixels.size()));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 256);
-    Put32(out, 0);
-    out.insert(out.end(), palette.begin(), palette.end());
+    TBmpShape shape;
+    shape.Width = kWidth;
+    shape.Height = kFrame; // bottom-up rows
+    shape.BitCount = 8;
+    for (std::size_t i = 0; i < palette.size(); i += 4)
+        shape.Palette.push_back(std::uint32_t{palette[i + 2]} << 16 |
+                                std::uint32_t{palette[i + 1]} << 8 | palette[i]);
+    std::vector<std::uint8_t> rows;
     for (int row = kFrame - 1; row >= 0; --row) // 768 bytes a row: no padding needed
-        out.insert(out.end(), pixels.begin() + row * kWidth, pixels.begin() + (row + 1) * kWidth);
-    return out;
+        rows.insert(rows.end(), pixels.begin() + row * kWidth, pixels.begin() + (row + 1) * kWidth);
+    return EncodeBmpFile(shape, rows);
 }
 
 } // namespace

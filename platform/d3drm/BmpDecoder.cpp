@@ -1,67 +1,48 @@
 #include "platform/d3drm/TexImage.h"
 
+#include "platform/image/BmpFile.h"
+
 #include <cstring>
-#include <limits>
 
 namespace {
 
-std::uint32_t U16(const std::uint8_t* P) {
-    return P[0] | (P[1] << 8);
-}
 std::uint32_t U32(const std::uint8_t* P) {
     return P[0] | (P[1] << 8) | (P[2] << 16) | (std::uint32_t(P[3]) << 24);
 }
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::uint32_t kCoreInfoSize = 40; // the smallest info header we read
-constexpr std::uint32_t kBiRgb = 0;
-
 } // namespace
 
 bool DecodeBmp(const std::uint8_t* Data, std::size_t Size, TTexImage& Image) {
-    if (!Data || Size < kFileHeaderSize + kCoreInfoSize || Data[0] != 'B' || Data[1] != 'M')
+    TBmpHeader h;
+    // The short header and the coded kinds are left to the toolkit's reader.
+    if (!Data || !ParseBmpHeader({Data, Size}, h) || h.IsCore())
         return false;
-    const std::uint32_t offBits = U32(Data + 10);
-    const std::uint8_t* info = Data + kFileHeaderSize;
-    const std::uint32_t infoSize = U32(info);
-    if (infoSize < kCoreInfoSize || infoSize > Size - kFileHeaderSize)
+    const std::int32_t width = h.Width;
+    const std::uint32_t rows = h.Rows();
+    const bool topDown = h.TopDown();
+    const std::uint32_t bitCount = h.BitCount;
+    if (width <= 0 || rows == 0 || width > kMaxTextureSide || rows > kMaxTextureSide ||
+        h.Planes != 1 || h.Compression != kBmpRgb)
         return false;
-    const auto width = static_cast<std::int32_t>(U32(info + 4));
-    const auto rawHeight = static_cast<std::int32_t>(U32(info + 8));
-    const std::uint32_t planes = U16(info + 12);
-    const std::uint32_t bitCount = U16(info + 14);
-    const std::uint32_t compression = U32(info + 16);
-    std::uint32_t colours = U32(info + 32);
-    // A negative height stores the top row first; INT_MIN has no positive counterpart.
-    if (rawHeight == std::numeric_limits<std::int32_t>::min())
-        return false;
-    const bool topDown = rawHeight < 0;
-    const std::int32_t height = topDown ? -rawHeight : rawHeight;
-    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide ||
-        planes != 1 || compression != kBiRgb)
-        return false;
+    const auto height = static_cast<std::int32_t>(rows);
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32)
         return false;
 
     std::uint32_t palette[256] = {};
     if (bitCount <= 8) {
-        const std::uint32_t most = 1u << bitCount;
-        if (colours == 0)
-            colours = most;
-        if (colours > most)
-            return false;
-        const std::size_t at = kFileHeaderSize + infoSize;
-        if (Size - at < std::size_t(colours) * 4)
+        const std::uint64_t colours = h.PaletteEntries();
+        if (colours > (1u << bitCount) || h.PaletteAt > Size || (Size - h.PaletteAt) / 4 < colours)
             return false;
         for (std::uint32_t i = 0; i < colours; ++i) {
-            const std::uint8_t* e = Data + at + i * 4;
+            const std::uint8_t* e = Data + h.PaletteAt + i * 4;
             palette[i] = (std::uint32_t(e[2]) << 16) | (e[1] << 8) | e[0];
         }
     }
 
-    const std::size_t stride = ((std::size_t(width) * bitCount + 31) / 32) * 4;
-    if (offBits > Size || (Size - offBits) / stride < std::size_t(height))
+    if (!h.RowsFit(Size))
         return false;
+    const std::size_t stride = h.Stride();
+    const std::uint32_t offBits = h.OffBits;
 
     TTexImage out;
     out.Width = width;

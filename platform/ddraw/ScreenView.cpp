@@ -1,6 +1,7 @@
 #include "platform/ddraw/ScreenView.h"
 
 #include "platform/ddraw/Display.h"
+#include "platform/ddraw/ImageFormat.h"
 #include "platform/ddraw/Surface.h"
 
 #include <QPaintEvent>
@@ -10,23 +11,10 @@
 
 namespace {
 
-QImage::Format QtFormatOf(TPixelKind Kind) {
-    switch (Kind) {
-    case TPixelKind::Indexed8:
-        return QImage::Format_Indexed8;
-    case TPixelKind::Rgb565:
-        return QImage::Format_RGB16;
-    case TPixelKind::Rgb888:
-        return QImage::Format_BGR888;
-    default:
-        return QImage::Format_RGB32;
-    }
-}
-
 // The pixels wrapped without a copy; an 8-bit picture gets the palette it is shown with.
 QImage Wrap(const BYTE* Bits, int Width, int Height, LONG Pitch, TPixelKind Kind,
             const PALETTEENTRY* Palette) {
-    QImage image(Bits, Width, Height, Pitch, QtFormatOf(Kind));
+    QImage image(Bits, Width, Height, Pitch, ImageFormatOf(Kind));
     if (Kind == TPixelKind::Indexed8) {
         QList<QRgb> table(256);
         for (int i = 0; i < 256; ++i)

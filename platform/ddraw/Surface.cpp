@@ -3,6 +3,7 @@
 #include "platform/ddraw/Clipper.h"
 #include "platform/ddraw/DirectDrawObject.h"
 #include "platform/ddraw/Display.h"
+#include "platform/ddraw/ImageFormat.h"
 #include "platform/ddraw/Palette.h"
 #include "platform/ddraw/Texture.h"
 #include "platform/vcl/Screen.h"
@@ -30,17 +31,6 @@ RECT Intersect(const RECT& A, const RECT& B) {
 
 bool Overlap(const RECT& A, const RECT& B) {
     return A.left < B.right && B.left < A.right && A.top < B.bottom && B.top < A.bottom;
-}
-
-QImage::Format DcFormatOf(TPixelKind Kind) {
-    switch (Kind) {
-    case TPixelKind::Rgb565:
-        return QImage::Format_RGB16;
-    case TPixelKind::Rgb888:
-        return QImage::Format_BGR888;
-    default:
-        return QImage::Format_RGB32;
-    }
 }
 
 } // namespace
@@ -361,7 +351,7 @@ HRESULT TSurface::GetDC(HDC* Out) {
                 row[x] = 0xFF000000u | RgbOf(Kind, src[x], p.Palette);
         }
     } else {
-        target = QImage(Bits(), Width, Height, Pitch(), DcFormatOf(Kind));
+        target = QImage(Bits(), Width, Height, Pitch(), ImageFormatOf(Kind));
     }
     Dc = new vcl::TDeviceContext(std::move(target));
     Locked = true;

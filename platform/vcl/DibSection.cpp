@@ -1,12 +1,17 @@
 #include "platform/vcl/DibSection.h"
 
+#include "platform/image/BmpFile.h"
+#include "platform/image/BmpImage.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -18,11 +23,6 @@ std::uint32_t U16(const std::uint8_t* P) {
 std::uint32_t U32(const std::uint8_t* P) {
     return P[0] | P[1] << 8 | P[2] << 16 | static_cast<std::uint32_t>(P[3]) << 24;
 }
-
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kBiRgb = 0;
-constexpr std::uint32_t kBiBitFields = 3;
 
 // Shift and width of a channel mask, for scaling its value to 8 bits.
 struct TChannel {
@@ -55,44 +55,64 @@ struct TChannel {
     }
 };
 
+// A file the toolkit decodes: indexed results keep their colour table, as the loaders ask
+// for it; the depth stays the one the file states.
+bool DecodeCodedDib(const std::uint8_t* Data, std::size_t Size, const TBmpHeader& Header,
+                    vcl::TDibSection& Dib) {
+    const std::uint32_t bits = Header.BitCount;
+    if (Header.Planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
+        return false;
+    if (!Header.IsCore() && !(Header.Compression == kBmpRle8 && bits == 8) &&
+        !(Header.Compression == kBmpRle4 && bits == 4))
+        return false;
+    QImage picture = ReadBmpImage(Data, Size, vcl::kMaxDibSide);
+    if (picture.isNull())
+        return false;
+    picture = bits <= 8 ? picture.convertToFormat(QImage::Format_Indexed8)
+                        : picture.convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull())
+        return false;
+    if (bits <= 8) {
+        // Indices past a short table are black, as they draw on the platform.
+        QList<QRgb> table = picture.colorTable();
+        while (table.size() < (1 << bits))
+            table.push_back(qRgb(0, 0, 0));
+        picture.setColorTable(table);
+    }
+    Dib.Image = std::move(picture);
+    Dib.BitCount = static_cast<WORD>(bits);
+    return true;
+}
+
 } // namespace
 
 namespace vcl {
 
 bool DecodeDib(const std::uint8_t* Data, std::size_t Size, TDibSection& Dib) {
-    if (!Data || Size < kFileHeaderSize + kInfoHeaderSize || Data[0] != 'B' || Data[1] != 'M')
+    TBmpHeader h;
+    if (!Data || !ParseBmpHeader({Data, Size}, h))
         return false;
-    const std::uint8_t* info = Data + kFileHeaderSize;
-    const std::uint32_t infoSize = U32(info);
-    if (infoSize < kInfoHeaderSize || infoSize > Size - kFileHeaderSize)
-        return false;
-    const auto width = static_cast<std::int32_t>(U32(info + 4));
-    const auto rawHeight = static_cast<std::int32_t>(U32(info + 8));
-    const std::uint32_t planes = U16(info + 12);
-    const std::uint32_t bits = U16(info + 14);
-    const std::uint32_t compression = U32(info + 16);
-    const std::uint32_t clrUsed = U32(info + 32);
+    // Run-length codes and the short header: the toolkit's reader, under the same limits.
+    if (h.IsCore() || h.Compression == kBmpRle8 || h.Compression == kBmpRle4)
+        return DecodeCodedDib(Data, Size, h, Dib);
+    const std::int32_t width = h.Width;
+    const std::int32_t rawHeight = h.RawHeight;
+    const std::uint32_t bits = h.BitCount;
     if (width <= 0 || width > kMaxDibSide || rawHeight == 0 || rawHeight < -kMaxDibSide ||
-        rawHeight > kMaxDibSide || planes != 1)
+        rawHeight > kMaxDibSide || h.Planes != 1)
         return false;
-    const bool topDown = rawHeight < 0;
-    const int height = topDown ? -rawHeight : rawHeight;
+    const bool topDown = h.TopDown();
+    const int height = static_cast<int>(h.Rows());
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return false;
-    if (compression != kBiRgb && !(compression == kBiBitFields && (bits == 16 || bits == 32)))
+    if (h.Compression != kBmpRgb && !(h.Compression == kBmpBitFields && (bits == 16 || bits == 32)))
         return false;
 
-    // Bit-field masks follow a 40-byte header; larger headers carry them inside.
-    std::size_t tableAt = kFileHeaderSize + infoSize;
     std::uint32_t masks[3] = {0, 0, 0};
-    if (compression == kBiBitFields) {
-        const std::size_t masksAt = kFileHeaderSize + kInfoHeaderSize;
-        if (Size - masksAt < 12)
+    if (h.Compression == kBmpBitFields) {
+        if (!h.HasMasks)
             return false;
-        for (int i = 0; i < 3; ++i)
-            masks[i] = U32(Data + masksAt + 4 * i);
-        if (infoSize == kInfoHeaderSize)
-            tableAt += 12;
+        std::copy(std::begin(h.Masks), std::end(h.Masks), masks);
     } else if (bits == 16) {
         masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
     } else {
@@ -101,7 +121,8 @@ bool DecodeDib(const std::uint8_t* Data, std::size_t Size, TDibSection& Dib) {
 
     QList<QRgb> table;
     if (bits <= 8) {
-        const std::uint32_t entries = clrUsed == 0 ? 1u << bits : clrUsed;
+        const std::uint64_t entries = h.PaletteEntries();
+        const std::size_t tableAt = h.PaletteAt;
         if (entries > (1u << bits) || tableAt > Size || (Size - tableAt) / 4 < entries)
             return false;
         for (std::uint32_t i = 0; i < entries; ++i) {
@@ -113,9 +134,9 @@ bool DecodeDib(const std::uint8_t* Data, std::size_t Size, TDibSection& Dib) {
             table.push_back(qRgb(0, 0, 0));
     }
 
-    const std::uint32_t offBits = U32(Data + 10);
-    const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
-    if (offBits > Size || (Size - offBits) / stride < static_cast<std::uint64_t>(height))
+    const std::uint32_t offBits = h.OffBits;
+    const std::uint64_t stride = h.Stride();
+    if (!h.RowsFit(Size))
         return false;
 
     QImage image(width, height, bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32);

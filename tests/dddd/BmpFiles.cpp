@@ -1,5 +1,7 @@
 #include "tests/dddd/BmpFiles.h"
 
+#include "platform/image/BmpFile.h"
+
 #include <cstdlib>
 
 namespace dddd::test {
@@ -15,31 +17,14 @@ void Put(std::vector<std::uint8_t>& Out, std::uint32_t V, int Bytes) {
 
 std::vector<std::uint8_t> MakeBmpFile(const TBmpLayout& L,
                                       const std::vector<std::uint8_t>& Pixels) {
-    const auto tableBytes = static_cast<std::uint32_t>(4 * L.Palette.size() + 4 * L.Masks.size());
-    const std::uint32_t offset = 14 + 40 + tableBytes;
-    std::vector<std::uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put(out, offset + static_cast<std::uint32_t>(Pixels.size()), 4);
-    Put(out, 0, 4);
-    Put(out, offset, 4);
-    Put(out, 40, 4);
-    Put(out, static_cast<std::uint32_t>(L.Width), 4);
-    Put(out, static_cast<std::uint32_t>(L.Height), 4);
-    Put(out, 1, 2);
-    Put(out, static_cast<std::uint32_t>(L.Bits), 2);
-    Put(out, L.Compression, 4);
-    Put(out, static_cast<std::uint32_t>(Pixels.size()), 4);
-    Put(out, 2835, 4);
-    Put(out, 2835, 4);
-    Put(out, static_cast<std::uint32_t>(L.Palette.size()), 4);
-    Put(out, 0, 4);
-    for (std::uint32_t m : L.Masks)
-        Put(out, m, 4);
-    for (std::uint32_t c : L.Palette)
-        Put(out, c, 4); // 0x00RRGGBB little-endian is blue, green, red, 0
-    out.insert(out.end(), Pixels.begin(), Pixels.end());
-    return out;
+    TBmpShape shape;
+    shape.Width = L.Width;
+    shape.Height = L.Height;
+    shape.BitCount = static_cast<std::uint16_t>(L.Bits);
+    shape.Compression = L.Compression;
+    shape.Masks = L.Masks;
+    shape.Palette = L.Palette;
+    return EncodeBmpFile(shape, Pixels);
 }
 
 std::vector<std::uint8_t> MakeBmp8(int Width, int Height,

@@ -3,6 +3,7 @@
 #include "tests/dddd/ArchiveBuilder.h"
 #include "tests/dddd/BmpFiles.h"
 #include "tests/dddd/DisplayFixture.h"
+#include "tests/platform/BmpVariants.h"
 
 #include "platform/rtl/MemoryStream.h"
 
@@ -63,6 +64,33 @@ TEST_F(SurfaceLoading, AnEightBitBitmapOnAnEightBitDisplayIsCopiedAsIndicesFromT
         dddd::TDDDDGenSurface wrapper(Display.get(), s, 6, 4);
         wrapper.LoadFromStream(*StreamOf(Numbered(c.Width, c.Height)));
         EXPECT_EQ(Rows(s), c.Want);
+    }
+    EXPECT_TRUE(Logged().empty());
+}
+
+TEST_F(SurfaceLoading, ARunLengthCodedBitmapGivesTheIndicesItsPlainTwinGives) {
+    Start(8);
+    for (const auto& [width, height] : {std::pair{5, 3}, std::pair{6, 6}, std::pair{10, 1}}) {
+        SCOPED_TRACE(width);
+        bmptest::TIndexedPicture picture;
+        picture.Width = width;
+        picture.Height = height;
+        for (std::uint32_t i = 0; i < 256; ++i)
+            picture.Palette.push_back(i * 0x010101u);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.Index.push_back(static_cast<std::uint8_t>(10 * y + x + 1));
+        TRows want, got;
+        for (const auto& [file, rows] :
+             {std::pair{Numbered(width, height), &want},
+              std::pair{bmptest::EncodeBmpForm(picture, bmptest::TBmpForm::Rle8), &got}}) {
+            IDirectDrawSurface* s = MakeSurface(6, 4);
+            Fill(s, 0xEE);
+            dddd::TDDDDGenSurface wrapper(Display.get(), s, 6, 4);
+            wrapper.LoadFromStream(*StreamOf(file));
+            *rows = Rows(s);
+        }
+        EXPECT_EQ(got, want);
     }
     EXPECT_TRUE(Logged().empty());
 }

@@ -37,6 +37,12 @@ Bytes Picture8() {
     return dddd::test::MakeBmpFile(l, {5, 0, 5, 0, 1, 2, 3, 4});
 }
 
+// Picture8 in the 8-bit run-length code: runs of one, a line's end, the bitmap's end.
+Bytes Picture8Rle() {
+    dddd::test::TBmpLayout l{4, 2, 8, 1, {0x808080, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0}};
+    return dddd::test::MakeBmpFile(l, {1, 5, 1, 0, 1, 5, 1, 0, 0, 0, 1, 1, 1, 2, 1, 3, 1, 4, 0, 1});
+}
+
 } // namespace
 
 TEST(TextureFormat, TheClosestFormatNoSmallerThanTheBitmapWinsElseTheFirstUsable) {
@@ -84,6 +90,10 @@ TEST_F(Texture, BitmapsBecomeTexturesOfTheirDepthWithTheirColours) {
          24,
          {{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, {0, 0x808080, 0, 0x808080}}},
         {"8-bit, indices as in the file", Picture8(), 8, {{1, 2, 3, 4}, {5, 0, 5, 0}}},
+        {"8-bit run-length coded, as a paint program saves it",
+         Picture8Rle(),
+         8,
+         {{1, 2, 3, 4}, {5, 0, 5, 0}}},
         {"16-bit",
          dddd::test::MakeBmpFile({2, 1, 16}, {0x00, 0x7C, 0xFF, 0x7F}),
          16,

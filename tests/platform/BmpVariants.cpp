@@ -1,5 +1,7 @@
 #include "tests/platform/BmpVariants.h"
 
+#include "platform/image/BmpFile.h"
+
 namespace bmptest {
 
 namespace {
@@ -14,10 +16,6 @@ struct TWriter {
     void U32(std::uint32_t V) {
         U16(V & 0xFFFF);
         U16(V >> 16);
-    }
-    void Put32(std::size_t At, std::uint32_t V) {
-        for (int i = 0; i < 4; ++i)
-            Bytes[At + i] = std::uint8_t(V >> (8 * i));
     }
 };
 
@@ -96,48 +94,26 @@ void Rle4Row(TWriter& W, const std::uint8_t* Row, int Width) {
 
 std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form) {
     const int bits = BitsOf(Form);
-    const bool core = Form == TBmpForm::Core24;
-    const bool masked = Form == TBmpForm::Masked565 || Form == TBmpForm::Masked32;
     const bool rle = Form == TBmpForm::Rle8 || Form == TBmpForm::Rle4;
     const bool topDown = Form == TBmpForm::TopDown8;
-    TWriter w;
-    w.U8('B');
-    w.U8('M');
-    w.U32(0); // file size, below
-    w.U32(0);
-    w.U32(0); // pixel offset, below
-    if (core) {
-        w.U32(12);
-        w.U16(unsigned(P.Width));
-        w.U16(unsigned(P.Height));
-        w.U16(1);
-        w.U16(unsigned(bits));
-    } else {
-        w.U32(40);
-        w.U32(std::uint32_t(P.Width));
-        w.U32(std::uint32_t(topDown ? -P.Height : P.Height));
-        w.U16(1);
-        w.U16(unsigned(bits));
-        w.U32(masked ? 3 : Form == TBmpForm::Rle8 ? 1 : Form == TBmpForm::Rle4 ? 2 : 0);
-        w.U32(0); // image size, below for the run-length codes
-        w.U32(2835);
-        w.U32(2835);
-        w.U32(bits <= 8 ? std::uint32_t(P.Palette.size()) : 0);
-        w.U32(0);
-    }
-    if (Form == TBmpForm::Masked565) {
-        w.U32(0xF800);
-        w.U32(0x07E0);
-        w.U32(0x001F);
-    } else if (Form == TBmpForm::Masked32) {
-        w.U32(0xFF0000);
-        w.U32(0x00FF00);
-        w.U32(0x0000FF);
-    }
+    TBmpShape shape;
+    shape.Width = P.Width;
+    shape.Height = topDown ? -P.Height : P.Height;
+    shape.BitCount = std::uint16_t(bits);
+    shape.CoreHeader = Form == TBmpForm::Core24;
+    shape.Compression = Form == TBmpForm::Masked565 || Form == TBmpForm::Masked32 ? kBmpBitFields
+                        : Form == TBmpForm::Rle8                                  ? kBmpRle8
+                        : Form == TBmpForm::Rle4                                  ? kBmpRle4
+                                                                                  : kBmpRgb;
+    // Plain files leave the image size 0, as many programs write them.
+    shape.StateImageSize = rle;
+    if (Form == TBmpForm::Masked565)
+        shape.Masks = {0xF800, 0x07E0, 0x001F};
+    else if (Form == TBmpForm::Masked32)
+        shape.Masks = {0xFF0000, 0x00FF00, 0x0000FF};
     if (bits <= 8)
-        for (std::uint32_t c : P.Palette)
-            w.U32(c);
-    const std::size_t offBits = w.Bytes.size();
+        shape.Palette = P.Palette;
+    TWriter w;
     for (int row = 0; row < P.Height; ++row) {
         const int y = topDown ? row : P.Height - 1 - row;
         const std::uint8_t* index = P.Index.data() + std::size_t(y) * P.Width;
@@ -176,11 +152,7 @@ std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form)
         while ((w.Bytes.size() - start) % 4)
             w.U8(0);
     }
-    w.Put32(2, std::uint32_t(w.Bytes.size()));
-    w.Put32(10, std::uint32_t(offBits));
-    if (rle)
-        w.Put32(34, std::uint32_t(w.Bytes.size() - offBits));
-    return w.Bytes;
+    return EncodeBmpFile(shape, w.Bytes);
 }
 
 TIndexedPicture BandedPicture(int Width, int Height) {

@@ -1,6 +1,7 @@
 #include "platform/vcl/DibSection.h"
 
 #include "tests/dddd/BmpFiles.h"
+#include "tests/platform/BmpVariants.h"
 
 #include <gtest/gtest.h>
 
@@ -109,7 +110,7 @@ TEST(DibSection, FilesThatPromiseMoreThanTheyHoldAreRefused) {
         {"huge top-down height", with(22, 0x80000000u)},
         {"two planes", with(26, 2, 2)},
         {"7 bits", with(28, 7, 2)},
-        {"run-length coded", with(30, 1)},
+        {"4-bit run-length code at 8 bits", with(30, 2)},
         {"more colours than the depth has", with(46, 257)},
         {"colour table past the end", with(46, 200)},
     };
@@ -186,4 +187,29 @@ TEST(DibSection, AMemoryContextGivesTheColourTableAndCopiesThePixels) {
     EXPECT_FALSE(BitBlt(&dst, 0, 0, 1, 1, mem, 0, 0, 0x00EE0086));
     DeleteDC(mem);
     DeleteObject(bmp);
+}
+
+// The display framework's loaders read what a paint program saves, in every form, and keep the
+// colour table of an indexed picture and the depth the file states.
+TEST(DibSection, EveryFormAPaintProgramSavesDecodesToTheSamePicture) {
+    const bmptest::TIndexedPicture picture = bmptest::BandedPicture(37, 23);
+    for (const auto& form : bmptest::kBmpForms) {
+        SCOPED_TRACE(form.Name);
+        const Bytes file = bmptest::EncodeBmpForm(picture, form.Form);
+        vcl::TDibSection dib;
+        ASSERT_TRUE(vcl::DecodeDib(file.data(), file.size(), dib));
+        ASSERT_EQ(dib.Image.size(), QSize(37, 23));
+        EXPECT_EQ(dib.BitCount, file[14] == 12 ? file[24] : file[28]);
+        if (dib.BitCount <= 8) {
+            EXPECT_EQ(dib.Image.format(), QImage::Format_Indexed8);
+            EXPECT_EQ(dib.Image.colorTable().size(), 1 << dib.BitCount);
+        }
+        // Five-bit channels widen by repeating their bits: compare what the depth holds.
+        const std::uint32_t kept = dib.BitCount == 16 ? 0xF8F8F8u : 0xFFFFFFu;
+        int wrong = 0;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x)
+                wrong += (Rgb(dib.Image, x, y) & kept) != picture.At(x, y);
+        EXPECT_EQ(wrong, 0);
+    }
 }
