@@ -1,6 +1,6 @@
-#include "app/AboutBox.h"
+#include "AboutBox.h"
 
-#include "app/MarevoIcon.h"
+#include "MarevoIcon.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

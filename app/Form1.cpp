@@ -1,10 +1,10 @@
-#include "app/Form1.h"
+#include "Form1.h"
 
-#include "app/AboutBox.h"
-#include "app/Form2.h"
-#include "app/GameMessages.h"
-#include "app/HullBitmap.h"
-#include "app/MarevoIcon.h"
+#include "AboutBox.h"
+#include "Form2.h"
+#include "GameMessages.h"
+#include "HullBitmap.h"
+#include "MarevoIcon.h"
 #include "platform/rtl/ShiftJis.h"
 #include "platform/rtl/SysUtils.h"
 

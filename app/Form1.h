@@ -2,7 +2,7 @@
 // The main window: the menu, the idle-time frame loop with its fixed 200 ms step, and the local
 // player's commands.
 
-#include "app/GameMessages.h"
+#include "GameMessages.h"
 #include "ddidex/DDIDEX.h"
 #include "ddpd/DDPD.h"
 #include "platform/vcl/Dialogs.h"

@@ -1,6 +1,6 @@
-#include "app/Form2.h"
+#include "Form2.h"
 
-#include "app/GameMessages.h"
+#include "GameMessages.h"
 #include "ddpd/DDPD.h"
 #include "platform/rtl/ShiftJis.h"
 

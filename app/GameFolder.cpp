@@ -1,4 +1,4 @@
-#include "app/GameFolder.h"
+#include "GameFolder.h"
 
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/UserFolders.h"

@@ -1,4 +1,4 @@
-#include "app/GameMessages.h"
+#include "GameMessages.h"
 
 #include "yacht/CntlYacht.h"
 

@@ -1,4 +1,4 @@
-#include "app/HullBitmap.h"
+#include "HullBitmap.h"
 
 #include "platform/image/BmpFile.h"
 

@@ -1,4 +1,4 @@
-#include "app/MarevoIcon.h"
+#include "MarevoIcon.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "app/QuitSignal.h"
+#include "QuitSignal.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
-#include "app/CommandLine.h"
-#include "app/Form1.h"
-#include "app/GameFolder.h"
-#include "app/QuitSignal.h"
+#include "CommandLine.h"
+#include "Form1.h"
+#include "GameFolder.h"
+#include "QuitSignal.h"
 #include "platform/vcl/Forms.h"
 #include "platform/winmm/TimeGetTime.h"
 

@@ -1,3 +1,21 @@
+# marevo_public_headers(): a folder shows its users only what lies under its include/ folder,
+# spelled from the tree's root (`#include "yacht/CntlYacht.h"` names the folder that owns it);
+# the headers beside its sources are its own. Call it last in the folder's CMakeLists.
+function(marevo_public_headers)
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
+        return()
+    endif()
+    get_directory_property(targets BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "STATIC_LIBRARY")
+            target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+        elseif(type STREQUAL "EXECUTABLE")
+            target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/include)
+        endif()
+    endforeach()
+endfunction()
+
 # marevo_test(<name> SOURCES ... LIBS ...): one GoogleTest executable, its cases registered with CTest.
 function(marevo_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})

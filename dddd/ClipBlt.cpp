@@ -1,4 +1,4 @@
-#include "dddd/ClipBlt.h"
+#include "ClipBlt.h"
 
 #include <cstdint>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "dddd/DDDD.h"
 
-#include "dddd/ClipBlt.h"
-#include "dddd/DdddDebug.h"
+#include "ClipBlt.h"
+#include "DdddDebug.h"
 #include "platform/com/ComRef.h"
 #include "platform/ddraw/ScreenView.h"
 #include "platform/vcl/Forms.h"

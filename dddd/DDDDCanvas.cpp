@@ -1,4 +1,4 @@
-#include "dddd/DDDDCanvas.h"
+#include "DDDDCanvas.h"
 
 #include "dddd/DDDDGenSurface.h"
 

@@ -1,6 +1,6 @@
 #include "dddd/DDDDGenSurface.h"
 
-#include "dddd/DdddDebug.h"
+#include "DdddDebug.h"
 
 namespace dddd {
 

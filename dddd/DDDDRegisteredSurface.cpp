@@ -1,9 +1,9 @@
-#include "dddd/DDDDRegisteredSurface.h"
+#include "DDDDRegisteredSurface.h"
 
+#include "DdddDebug.h"
+#include "LoaderMessages.h"
 #include "dddd/DDDD.h"
 #include "dddd/DDDDRegistry.h"
-#include "dddd/DdddDebug.h"
-#include "dddd/LoaderMessages.h"
 
 namespace dddd {
 

@@ -1,7 +1,7 @@
 #include "dddd/DDDDRegistry.h"
 
-#include "dddd/DDDDRegisteredSurface.h"
-#include "dddd/DDDDTexture.h"
+#include "DDDDRegisteredSurface.h"
+#include "DDDDTexture.h"
 
 #include <algorithm>
 

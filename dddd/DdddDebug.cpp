@@ -1,4 +1,4 @@
-#include "dddd/DdddDebug.h"
+#include "DdddDebug.h"
 
 namespace dddd {
 

@@ -1,4 +1,4 @@
-#include "dddd/QDArc.h"
+#include "QDArc.h"
 
 #include "platform/rtl/FileStream.h"
 

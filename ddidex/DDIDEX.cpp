@@ -1,7 +1,7 @@
 #include "ddidex/DDIDEX.h"
 
-#include "ddidex/DdidDebug.h"
-#include "ddidex/DeadZone.h"
+#include "DdidDebug.h"
+#include "DeadZone.h"
 #include "platform/com/ComRef.h"
 
 #include <algorithm>

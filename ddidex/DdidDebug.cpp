@@ -1,4 +1,4 @@
-#include "ddidex/DdidDebug.h"
+#include "DdidDebug.h"
 
 namespace ddidex {
 

@@ -1,4 +1,4 @@
-#include "ddidex/DeadZone.h"
+#include "DeadZone.h"
 
 #include <algorithm>
 #include <limits>

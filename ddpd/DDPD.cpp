@@ -1,6 +1,6 @@
 #include "ddpd/DDPD.h"
 
-#include "ddpd/DDPDForm.h"
+#include "DDPDForm.h"
 #include "platform/dplay/ComRuntime.h"
 #include "platform/rtl/ShiftJis.h"
 

@@ -1,6 +1,6 @@
-#include "ddpd/DDPDAnimationThread.h"
+#include "DDPDAnimationThread.h"
 
-#include "ddpd/DDPDForm.h"
+#include "DDPDForm.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "ddpd/DDPDEmblem.h"
+#include "DDPDEmblem.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "ddpd/DDPDFailureText.h"
+#include "DDPDFailureText.h"
 
 #include "platform/dplay/DPlay.h"
 

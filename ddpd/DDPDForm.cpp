@@ -1,9 +1,9 @@
-#include "ddpd/DDPDForm.h"
+#include "DDPDForm.h"
 
+#include "DDPDAnimationThread.h"
+#include "DDPDEmblem.h"
+#include "DDPDFailureText.h"
 #include "ddpd/DDPD.h"
-#include "ddpd/DDPDAnimationThread.h"
-#include "ddpd/DDPDEmblem.h"
-#include "ddpd/DDPDFailureText.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

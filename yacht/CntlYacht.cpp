@@ -1,6 +1,6 @@
 #include "yacht/CntlYacht.h"
 
-#include "yacht/YachtMath.h"
+#include "YachtMath.h"
 
 #include <cmath>
 #include <cstdlib>

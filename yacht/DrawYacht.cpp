@@ -1,11 +1,11 @@
 #include "yacht/DrawYacht.h"
 
+#include "CameraView.h"
+#include "HullMesh.h"
+#include "SailMeshes.h"
+#include "SailTrim.h"
+#include "YachtMath.h"
 #include "platform/com/ComRef.h"
-#include "yacht/CameraView.h"
-#include "yacht/HullMesh.h"
-#include "yacht/SailMeshes.h"
-#include "yacht/SailTrim.h"
-#include "yacht/YachtMath.h"
 
 #include <cmath>
 #include <span>

@@ -5,7 +5,7 @@
 // 40 % with the deck line along the top edge, the port topsides in its bottom 40 % with the
 // deck line along the bottom edge, stern at the left, bow at the right.
 
-#include "yacht/MeshData.h"
+#include "MeshData.h"
 
 // The vertices are drawn up with the stern at z = 0 and the bow at z = 8; the mast stands
 // 4.9 forward of the stern, so this is added to every authored z when the mesh is built.

@@ -3,7 +3,7 @@
 // the frame turns). A sail is seen from both sides, so every face is listed twice, once in
 // each winding. Sails are drawn unlit: the normals are kept as they were drawn up.
 
-#include "yacht/MeshData.h"
+#include "MeshData.h"
 
 // Main sail, at the foot of the mast. Positions are for the mesh bellied to starboard; the
 // port one is built with every x negated (only the belly point is off the centre line).

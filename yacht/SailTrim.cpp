@@ -1,6 +1,6 @@
-#include "yacht/SailTrim.h"
+#include "SailTrim.h"
 
-#include "yacht/YachtMath.h"
+#include "YachtMath.h"
 
 #include <cmath>
 

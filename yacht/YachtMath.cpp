@@ -1,4 +1,4 @@
-#include "yacht/YachtMath.h"
+#include "YachtMath.h"
 
 #include <cmath>
 #include <numbers>

@@ -3,7 +3,7 @@
 //
 //   make_icons FOLDER HALTEX.BMP SPINTEX.BMP SIZE...
 
-#include "app/icon/YachtIcon.h"
+#include "YachtIcon.h"
 #include "platform/vcl/Forms.h"
 
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "app/icon/YachtIcon.h"
+#include "YachtIcon.h"
 
 #include "platform/com/ComRef.h"
 #include "platform/d3drm/RMDevice.h"

@@ -1,6 +1,6 @@
 // Writes the sample "HALTEX.BMP" and "SPINTEX.BMP" into the folder given as the one argument.
 
-#include "app/textures/SampleTextures.h"
+#include "SampleTextures.h"
 
 #include <cstdio>
 #include <filesystem>

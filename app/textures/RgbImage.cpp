@@ -1,4 +1,4 @@
-#include "app/textures/RgbImage.h"
+#include "RgbImage.h"
 
 #include "platform/image/BmpFile.h"
 

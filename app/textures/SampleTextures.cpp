@@ -1,4 +1,4 @@
-#include "app/textures/SampleTextures.h"
+#include "SampleTextures.h"
 
 #include <array>
 #include <string_view>

@@ -8,7 +8,7 @@
 // fifth is not used. Spinnaker, 128 x 128: head at the top, foot at the bottom; only the middle
 // 60 % of the width shows, the centre line at the middle column.
 
-#include "app/textures/RgbImage.h"
+#include "RgbImage.h"
 
 TRgbImage SampleHullTexture();
 TRgbImage SampleSpinnakerTexture();

@@ -1,4 +1,4 @@
-#include "platform/d3drm/TexImage.h"
+#include "TexImage.h"
 
 #include "platform/image/BmpFile.h"
 

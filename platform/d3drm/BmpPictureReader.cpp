@@ -1,4 +1,4 @@
-#include "platform/d3drm/BmpPictureReader.h"
+#include "BmpPictureReader.h"
 
 #include "platform/image/BmpImage.h"
 

@@ -3,7 +3,7 @@
 // it: 1, 4, 8, 16, 24 or 32 bits, run-length encoded, with bit-field masks, with the older
 // short header, bottom-up or top-down.
 
-#include "platform/d3drm/TexImage.h"
+#include "TexImage.h"
 
 #include <cstddef>
 #include <cstdint>

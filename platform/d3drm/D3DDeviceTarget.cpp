@@ -1,4 +1,4 @@
-#include "platform/d3drm/D3DDeviceTarget.h"
+#include "D3DDeviceTarget.h"
 
 #include "platform/ddraw/DDrawSurfaceAccess.h"
 

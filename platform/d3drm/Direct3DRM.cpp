@@ -2,15 +2,15 @@
 
 #include "platform/d3drm/D3DRM.h"
 
-#include "platform/d3drm/BmpPictureReader.h"
-#include "platform/d3drm/D3DDeviceTarget.h"
+#include "BmpPictureReader.h"
+#include "D3DDeviceTarget.h"
+#include "RMFrame.h"
+#include "RMLight.h"
+#include "RMMeshBuilder.h"
+#include "RMTexture.h"
+#include "RMViewport.h"
 #include "platform/d3drm/RMDevice.h"
-#include "platform/d3drm/RMFrame.h"
-#include "platform/d3drm/RMLight.h"
-#include "platform/d3drm/RMMeshBuilder.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/RMTexture.h"
-#include "platform/d3drm/RMViewport.h"
 
 #include <cmath>
 #include <fstream>

@@ -2,8 +2,8 @@
 // One face of a mesh builder: its corners (vertex and normal indices, texture coordinates),
 // colour and texture.
 
+#include "Transform.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/Transform.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "platform/d3drm/RMFrame.h"
+#include "RMFrame.h"
 
-#include "platform/d3drm/RMArray.h"
-#include "platform/d3drm/RMLight.h"
+#include "RMArray.h"
+#include "RMLight.h"
 
 #include <algorithm>
 #include <cmath>

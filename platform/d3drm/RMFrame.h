@@ -1,8 +1,8 @@
 #pragma once
 // A frame: a placement relative to its parent, and the children, visuals and lights it holds.
 
+#include "Transform.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/Transform.h"
 
 #include <vector>
 

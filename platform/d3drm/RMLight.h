@@ -1,8 +1,8 @@
 #pragma once
 // A light: only its type and colour; where it shines from is the frame it is added to.
 
+#include "Transform.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/Transform.h"
 
 class TRMLight final : public TRMObject<IDirect3DRMLight> {
 public:

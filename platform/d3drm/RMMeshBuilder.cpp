@@ -1,7 +1,7 @@
-#include "platform/d3drm/RMMeshBuilder.h"
+#include "RMMeshBuilder.h"
 
-#include "platform/d3drm/RMFace.h"
-#include "platform/d3drm/RMTexture.h"
+#include "RMFace.h"
+#include "RMTexture.h"
 
 #include <cmath>
 

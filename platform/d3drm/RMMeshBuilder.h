@@ -2,8 +2,8 @@
 // A mesh builder: vertices, normals and faces as the caller adds them, and the triangles
 // they make, prepared once per change for the renderer.
 
+#include "Transform.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/Transform.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,8 +1,8 @@
 #pragma once
 // A texture: a picture decoded once at load time into 0x00RRGGBB texels.
 
+#include "TexImage.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/TexImage.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-#include "platform/d3drm/RMViewport.h"
+#include "RMViewport.h"
 
+#include "RMFrame.h"
 #include "platform/d3drm/RMDevice.h"
-#include "platform/d3drm/RMFrame.h"
 
 #include <cmath>
 

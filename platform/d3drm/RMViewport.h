@@ -1,9 +1,9 @@
 #pragma once
 // A viewport: a rectangle of its device's target seen through a camera frame.
 
+#include "Rasterizer.h"
+#include "SceneRenderer.h"
 #include "platform/d3drm/RMObject.h"
-#include "platform/d3drm/Rasterizer.h"
-#include "platform/d3drm/SceneRenderer.h"
 
 #include <cstdint>
 #include <vector>

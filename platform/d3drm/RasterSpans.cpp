@@ -1,4 +1,4 @@
-#include "platform/d3drm/RasterSpans.h"
+#include "RasterSpans.h"
 
 #include <algorithm>
 #include <cmath>

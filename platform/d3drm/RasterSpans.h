@@ -2,7 +2,7 @@
 // The rasterizer's inner loops, separated from triangle setup: a triangle arrives as edges
 // and attribute planes already cut to the clip rectangle's rows, and is filled row by row.
 
-#include "platform/d3drm/Rasterizer.h"
+#include "Rasterizer.h"
 
 #include <cstdint>
 

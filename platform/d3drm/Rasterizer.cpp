@@ -1,6 +1,6 @@
-#include "platform/d3drm/Rasterizer.h"
+#include "Rasterizer.h"
 
-#include "platform/d3drm/RasterSpans.h"
+#include "RasterSpans.h"
 
 #include <algorithm>
 #include <cmath>

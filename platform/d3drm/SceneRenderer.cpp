@@ -1,9 +1,9 @@
-#include "platform/d3drm/SceneRenderer.h"
+#include "SceneRenderer.h"
 
-#include "platform/d3drm/RMFrame.h"
-#include "platform/d3drm/RMLight.h"
-#include "platform/d3drm/RMMeshBuilder.h"
-#include "platform/d3drm/RMTexture.h"
+#include "RMFrame.h"
+#include "RMLight.h"
+#include "RMMeshBuilder.h"
+#include "RMTexture.h"
 
 #include <algorithm>
 

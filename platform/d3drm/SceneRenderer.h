@@ -3,9 +3,9 @@
 // mesh in the camera's space, lights its corners, culls the faces turned away, clips at the
 // front and back planes and projects.
 
+#include "Rasterizer.h"
+#include "Transform.h"
 #include "platform/d3drm/D3DRMDef.h"
-#include "platform/d3drm/Rasterizer.h"
-#include "platform/d3drm/Transform.h"
 
 #include <vector>
 

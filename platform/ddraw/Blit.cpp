@@ -1,4 +1,4 @@
-#include "platform/ddraw/Blit.h"
+#include "Blit.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 // destination's palette) and the source colour key. Rectangles are already inside their
 // pixmaps; nothing here checks bounds again.
 
-#include "platform/ddraw/PixelFormat.h"
+#include "PixelFormat.h"
 
 struct TPixmap {
     BYTE* Bits = nullptr;

@@ -1,6 +1,6 @@
-#include "platform/ddraw/Clipper.h"
+#include "Clipper.h"
 
-#include "platform/ddraw/Display.h"
+#include "Display.h"
 #include "platform/vcl/Gdi.h"
 
 TClipper::TClipper() : TComObject(kDDrawFamily, "IDirectDrawClipper", {IID_IDirectDrawClipper}) {

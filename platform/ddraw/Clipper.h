@@ -2,8 +2,8 @@
 // A clipper of the emulated driver: blits onto the primary surface stay inside its window's
 // client area.
 
+#include "DDrawFamily.h"
 #include "platform/ddraw/DDraw.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "platform/ddraw/Direct3DDevice.h"
+#include "Direct3DDevice.h"
 
-#include "platform/ddraw/DirectDrawObject.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Surface.h"
+#include "DirectDrawObject.h"
+#include "Display.h"
+#include "Surface.h"
 
 TDirect3DDevice::TDirect3DDevice(TDirectDraw& AOwner, TSurface* ATarget, const GUID& AClass)
     : TComObject(kDDrawFamily, "IDirect3DDevice2", {IID_IDirect3DDevice2}), Target(ATarget),

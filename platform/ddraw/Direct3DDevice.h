@@ -2,8 +2,8 @@
 // A software immediate-mode device on a back buffer. It only holds its target; the retained
 // mode stand-in does the drawing.
 
+#include "DDrawFamily.h"
 #include "platform/ddraw/D3D.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 class TDirectDraw;
 class TSurface;

@@ -1,10 +1,10 @@
-#include "platform/ddraw/DirectDrawObject.h"
+#include "DirectDrawObject.h"
 
-#include "platform/ddraw/Clipper.h"
-#include "platform/ddraw/Direct3DDevice.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Palette.h"
-#include "platform/ddraw/Surface.h"
+#include "Clipper.h"
+#include "Direct3DDevice.h"
+#include "Display.h"
+#include "Palette.h"
+#include "Surface.h"
 #include "platform/vcl/Screen.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // IDirect3D2) keep their own reference counts, as the platform's do; the object lives while
 // any of them is held or a device made on it lives, and its surfaces go with it.
 
+#include "DDrawFamily.h"
 #include "platform/ddraw/D3D.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,9 +1,9 @@
-#include "platform/ddraw/Display.h"
+#include "Display.h"
 
-#include "platform/ddraw/DDrawTesting.h"
-#include "platform/ddraw/Palette.h"
+#include "DDrawTesting.h"
+#include "Palette.h"
+#include "Surface.h"
 #include "platform/ddraw/ScreenView.h"
-#include "platform/ddraw/Surface.h"
 #include "platform/vcl/Screen.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // primary surfaces draw on), the full-screen owner and its flipping chain, the windows that show
 // the screen, the live objects, and the failure plan. One per program, like the hardware.
 
+#include "PixelFormat.h"
 #include "platform/com/FailurePlan.h"
-#include "platform/ddraw/PixelFormat.h"
 
 #include <QPointer>
 #include <QRect>

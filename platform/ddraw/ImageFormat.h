@@ -2,7 +2,7 @@
 // The toolkit's picture format that wraps a surface's memory as it is, for showing it and for
 // drawing on it through a device context.
 
-#include "platform/ddraw/PixelFormat.h"
+#include "PixelFormat.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
-#include "platform/ddraw/Palette.h"
+#include "Palette.h"
 
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Surface.h"
+#include "Display.h"
+#include "Surface.h"
 #include "platform/vcl/Screen.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 // A 256-entry palette of the emulated driver.
 
+#include "DDrawFamily.h"
 #include "platform/ddraw/DDraw.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "platform/ddraw/PixelFormat.h"
+#include "PixelFormat.h"
 
 DDPIXELFORMAT RgbPixelFormat(int Bits) {
     DDPIXELFORMAT f;

@@ -1,8 +1,8 @@
 #include "platform/ddraw/ScreenView.h"
 
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/ImageFormat.h"
-#include "platform/ddraw/Surface.h"
+#include "Display.h"
+#include "ImageFormat.h"
+#include "Surface.h"
 
 #include <QPaintEvent>
 #include <QPainter>

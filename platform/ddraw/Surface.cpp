@@ -1,11 +1,11 @@
-#include "platform/ddraw/Surface.h"
+#include "Surface.h"
 
-#include "platform/ddraw/Clipper.h"
-#include "platform/ddraw/DirectDrawObject.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/ImageFormat.h"
-#include "platform/ddraw/Palette.h"
-#include "platform/ddraw/Texture.h"
+#include "Clipper.h"
+#include "DirectDrawObject.h"
+#include "Display.h"
+#include "ImageFormat.h"
+#include "Palette.h"
+#include "Texture.h"
 #include "platform/vcl/Screen.h"
 
 #include <algorithm>

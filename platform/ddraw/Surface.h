@@ -2,9 +2,9 @@
 // A surface of the emulated driver: its memory (or the desktop's, for a windowed primary), its
 // description, and what is attached to it.
 
-#include "platform/ddraw/Blit.h"
+#include "Blit.h"
+#include "DDrawFamily.h"
 #include "platform/ddraw/DDraw.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 #include <memory>
 #include <vector>

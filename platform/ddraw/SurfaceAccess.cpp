@@ -1,9 +1,9 @@
 #include "platform/ddraw/DDrawSurfaceAccess.h"
 
-#include "platform/ddraw/Direct3DDevice.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Palette.h"
-#include "platform/ddraw/Surface.h"
+#include "Direct3DDevice.h"
+#include "Display.h"
+#include "Palette.h"
+#include "Surface.h"
 
 bool DDrawSurfaceBits(IDirectDrawSurface* Surface, TSurfaceBits& Out) {
     TSurface* s = TSurface::From(Surface);

@@ -1,8 +1,8 @@
-#include "platform/ddraw/Texture.h"
+#include "Texture.h"
 
-#include "platform/ddraw/Direct3DDevice.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Surface.h"
+#include "Direct3DDevice.h"
+#include "Display.h"
+#include "Surface.h"
 
 TTexture::TTexture(TSurface* ASurface)
     : TComObject(kDDrawFamily, "IDirect3DTexture2", {IID_IDirect3DTexture2}), Surface(ASurface) {

@@ -2,8 +2,8 @@
 // The texture interface of a texture surface: each QueryInterface makes one, holding the surface
 // until it is released.
 
+#include "DDrawFamily.h"
 #include "platform/ddraw/D3D.h"
-#include "platform/ddraw/DDrawFamily.h"
 
 class TSurface;
 

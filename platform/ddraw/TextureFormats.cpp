@@ -1,6 +1,6 @@
 // The texture formats the software devices draw with: those the driver can make surfaces of.
-#include "platform/ddraw/Direct3DDevice.h"
-#include "platform/ddraw/Display.h"
+#include "Direct3DDevice.h"
+#include "Display.h"
 
 HRESULT TDirect3DDevice::EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK Callback,
                                             LPVOID Context) {

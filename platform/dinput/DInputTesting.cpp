@@ -1,8 +1,8 @@
-#include "platform/dinput/DInputTesting.h"
+#include "DInputTesting.h"
 
-#include "platform/dinput/DirectInput.h"
-#include "platform/dinput/InputDevice.h"
-#include "platform/dinput/JoystickDevice.h"
+#include "DirectInput.h"
+#include "InputDevice.h"
+#include "JoystickDevice.h"
 
 #include <SDL.h>
 

@@ -3,8 +3,8 @@
 // that a DirectInput object sees, what a device was set up with, and joysticks that exist only
 // for a test (SDL virtual joysticks, found like any other through the joystick subsystem).
 
+#include "DInputPlan.h"
 #include "platform/dinput/DInput.h"
-#include "platform/dinput/DInputPlan.h"
 
 #include <cstdint>
 #include <memory>

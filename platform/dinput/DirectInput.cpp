@@ -1,9 +1,9 @@
-#include "platform/dinput/DirectInput.h"
+#include "DirectInput.h"
 
-#include "platform/dinput/DInputPlan.h"
-#include "platform/dinput/JoystickDevice.h"
-#include "platform/dinput/KeyboardDevice.h"
-#include "platform/dinput/MouseDevice.h"
+#include "DInputPlan.h"
+#include "JoystickDevice.h"
+#include "KeyboardDevice.h"
+#include "MouseDevice.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,10 +2,10 @@
 // The DirectInput object: hands out the keyboard, the mouse and the joysticks, and owns the
 // window input they share.
 
+#include "SdlJoysticks.h"
+#include "WindowInput.h"
 #include "platform/com/ComObject.h"
 #include "platform/dinput/DInput.h"
-#include "platform/dinput/SdlJoysticks.h"
-#include "platform/dinput/WindowInput.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "platform/dinput/InputDevice.h"
+#include "InputDevice.h"
 
-#include "platform/dinput/DInputPlan.h"
+#include "DInputPlan.h"
 
 TInputDevice::TInputDevice(std::shared_ptr<TWindowInput> AInput, const DIDATAFORMAT& Format)
     : TComObject(TComFamily{DInputFailurePlan}, "IDirectInputDeviceA",

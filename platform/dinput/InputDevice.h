@@ -3,9 +3,9 @@
 // cooperative level with its window, acquisition and its loss when the window goes to the
 // background, and the checks every read makes before a device fills its state record.
 
+#include "WindowInput.h"
 #include "platform/com/ComObject.h"
 #include "platform/dinput/DInput.h"
-#include "platform/dinput/WindowInput.h"
 
 #include <QPointer>
 #include <QWidget>

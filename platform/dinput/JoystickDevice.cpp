@@ -1,6 +1,6 @@
-#include "platform/dinput/JoystickDevice.h"
+#include "JoystickDevice.h"
 
-#include "platform/dinput/DInputPlan.h"
+#include "DInputPlan.h"
 
 #include <SDL.h>
 

@@ -2,8 +2,8 @@
 // A joystick read through SDL: six axes and two sliders scaled to the ranges set on them, up to
 // four hats as point-of-view values and 32 buttons.
 
-#include "platform/dinput/InputDevice.h"
-#include "platform/dinput/SdlJoysticks.h"
+#include "InputDevice.h"
+#include "SdlJoysticks.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "platform/dinput/KeyScanCodes.h"
+#include "KeyScanCodes.h"
 
 #include <QKeyEvent>
 #include <Qt>

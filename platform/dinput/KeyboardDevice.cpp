@@ -1,4 +1,4 @@
-#include "platform/dinput/KeyboardDevice.h"
+#include "KeyboardDevice.h"
 
 #include <cstring>
 

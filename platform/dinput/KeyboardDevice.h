@@ -1,7 +1,7 @@
 #pragma once
 // The system keyboard: the 256-byte key array of the program's windows.
 
-#include "platform/dinput/InputDevice.h"
+#include "InputDevice.h"
 
 class TKeyboardDevice final : public TInputDevice {
 public:

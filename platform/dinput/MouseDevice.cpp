@@ -1,4 +1,4 @@
-#include "platform/dinput/MouseDevice.h"
+#include "MouseDevice.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // The system mouse: motion and wheel since the last read, and four buttons.
 
-#include "platform/dinput/InputDevice.h"
+#include "InputDevice.h"
 
 class TMouseDevice final : public TInputDevice {
 public:

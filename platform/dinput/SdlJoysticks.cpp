@@ -1,4 +1,4 @@
-#include "platform/dinput/SdlJoysticks.h"
+#include "SdlJoysticks.h"
 
 #include <SDL.h>
 

@@ -1,6 +1,6 @@
-#include "platform/dinput/WindowInput.h"
+#include "WindowInput.h"
 
-#include "platform/dinput/KeyScanCodes.h"
+#include "KeyScanCodes.h"
 
 #include <QApplication>
 #include <QKeyEvent>

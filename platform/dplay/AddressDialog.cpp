@@ -1,4 +1,4 @@
-#include "platform/dplay/AddressDialog.h"
+#include "AddressDialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

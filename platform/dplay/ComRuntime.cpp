@@ -1,7 +1,7 @@
 #include "platform/dplay/ComRuntime.h"
 
+#include "DirectPlay.h"
 #include "platform/dplay/DPlay.h"
-#include "platform/dplay/DirectPlay.h"
 
 HRESULT CoInitialize(LPVOID) {
     return S_OK;

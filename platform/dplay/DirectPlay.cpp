@@ -1,7 +1,7 @@
-#include "platform/dplay/DirectPlay.h"
+#include "DirectPlay.h"
 
-#include "platform/dplay/AddressDialog.h"
-#include "platform/dplay/SessionSearch.h"
+#include "AddressDialog.h"
+#include "SessionSearch.h"
 
 #include <QCoreApplication>
 #include <QThread>

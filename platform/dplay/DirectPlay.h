@@ -9,10 +9,10 @@
 // MAREVO_DPLAY_HOST (TCP/IP's address), MAREVO_DPLAY_BIND (TCP/IP's listening address),
 // MAREVO_DPLAY_QUERY_PORT, MAREVO_DPLAY_SESSION_PORT.
 
+#include "SessionNode.h"
+#include "Wire.h"
 #include "platform/com/ComObject.h"
 #include "platform/dplay/DPlay.h"
-#include "platform/dplay/SessionNode.h"
-#include "platform/dplay/Wire.h"
 
 #include <functional>
 #include <memory>

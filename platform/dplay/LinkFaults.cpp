@@ -1,4 +1,4 @@
-#include "platform/dplay/LinkFaults.h"
+#include "LinkFaults.h"
 
 #include <enet/enet.h>
 

@@ -1,4 +1,4 @@
-#include "platform/dplay/QuerySocket.h"
+#include "QuerySocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -2,7 +2,7 @@
 // The UDP socket on which a host answers session queries: it binds the query port of the
 // connection data, reads what arrives and sends the replies the caller decides on.
 
-#include "platform/dplay/Wire.h"
+#include "Wire.h"
 
 #include <cstdint>
 #include <functional>

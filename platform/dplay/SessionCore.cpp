@@ -1,6 +1,6 @@
-#include "platform/dplay/SessionCore.h"
+#include "SessionCore.h"
 
-#include "platform/dplay/Sha256.h"
+#include "Sha256.h"
 
 #include <arpa/inet.h>
 

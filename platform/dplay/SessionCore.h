@@ -12,9 +12,9 @@
 // with the lowest identifier takes over and the others reconnect to it, each proving with its
 // machine secret that the players it claims back are its own.
 
+#include "QueryLimiter.h"
+#include "Wire.h"
 #include "platform/dplay/DPlay.h"
-#include "platform/dplay/QueryLimiter.h"
-#include "platform/dplay/Wire.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // What the core does with connections and the packets of other machines, and how it finds a
 // new host.
-#include "platform/dplay/SessionCore.h"
+#include "SessionCore.h"
 
-#include "platform/dplay/Sha256.h"
+#include "Sha256.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "platform/dplay/SessionNode.h"
+#include "SessionNode.h"
 
-#include "platform/dplay/LinkFaults.h"
-#include "platform/dplay/QuerySocket.h"
+#include "LinkFaults.h"
+#include "QuerySocket.h"
 
 #include <enet/enet.h>
 

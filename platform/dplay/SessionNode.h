@@ -5,11 +5,11 @@
 // publishes players and arriving messages into a TSessionShared that the calling side reads
 // under its lock. No ENet object ever leaves that thread.
 
+#include "SessionCore.h"
+#include "SessionShared.h"
+#include "Wire.h"
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/Events.h"
-#include "platform/dplay/SessionCore.h"
-#include "platform/dplay/SessionShared.h"
-#include "platform/dplay/Wire.h"
 
 #include <deque>
 #include <functional>

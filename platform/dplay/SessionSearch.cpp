@@ -1,4 +1,4 @@
-#include "platform/dplay/SessionSearch.h"
+#include "SessionSearch.h"
 
 #include "platform/dplay/DPlay.h"
 

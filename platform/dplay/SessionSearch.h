@@ -3,7 +3,7 @@
 // local network) on the query port, and the answers collected until the time is up. A search
 // at one address ends as soon as that host has answered or refused.
 
-#include "platform/dplay/Wire.h"
+#include "Wire.h"
 
 #include <functional>
 #include <string>

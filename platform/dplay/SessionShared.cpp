@@ -1,4 +1,4 @@
-#include "platform/dplay/SessionShared.h"
+#include "SessionShared.h"
 
 #include "platform/dplay/Events.h"
 

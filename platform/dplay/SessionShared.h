@@ -2,9 +2,9 @@
 // What a session's network thread publishes for the calling side: the players as the
 // application lists them, the messages waiting for Receive and the events to set.
 
+#include "SessionCore.h"
 #include "platform/dplay/DPlay.h"
 #include "platform/dplay/Events.h"
-#include "platform/dplay/SessionCore.h"
 
 #include <deque>
 #include <map>

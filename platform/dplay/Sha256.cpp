@@ -1,4 +1,4 @@
-#include "platform/dplay/Sha256.h"
+#include "Sha256.h"
 
 #include <bit>
 #include <vector>

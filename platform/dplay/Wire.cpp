@@ -1,4 +1,4 @@
-#include "platform/dplay/Wire.h"
+#include "Wire.h"
 
 #include <cstring>
 

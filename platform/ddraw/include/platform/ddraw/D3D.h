@@ -66,8 +66,7 @@ struct IDirect3DDevice2 : IUnknown {
 
 struct IDirect3DTexture2 : IUnknown {
     // A non-zero handle by which Device draws with this texture.
-    virtual HRESULT GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2,
-                              D3DTEXTUREHANDLE* lpHandle) = 0;
+    virtual HRESULT GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2, D3DTEXTUREHANDLE* lpHandle) = 0;
     // Copies the pixels of a texture of the same size into this one (in system memory or in
     // video memory, which is how a texture gets there).
     virtual HRESULT Load(LPDIRECT3DTEXTURE2 lpD3DTexture2) = 0;
