@@ -65,9 +65,7 @@ public:
         : In(In), InEnd(In + InSize), Out(Out), Limit(Limit) {
         // The output grows as it is written: a damaged directory must not make us reserve
         // gigabytes for a few bytes of input.
-        Capacity = std::min<std::size_t>(Limit, std::max<std::size_t>(InSize * 4, 1 << 20));
-        Out.SetSize(static_cast<std::int64_t>(Capacity));
-        Dest = Out.Memory();
+        Reserve(std::min<std::size_t>(Limit, std::max<std::size_t>(InSize * 4, 1 << 20)));
     }
 
     void Run() {
@@ -75,6 +73,7 @@ public:
             Block();
         if (Written != Limit)
             Damaged();
+        Out.SetSize(static_cast<std::int64_t>(Limit));
     }
 
 private:
@@ -124,12 +123,9 @@ private:
         const std::uint64_t total = ExpandedLength(In, packedSize, Length.data());
         if (total > Limit - Written)
             Damaged();
-        if (Written + total > Capacity) {
-            Capacity =
-                std::max(static_cast<std::size_t>(Written + total), std::min(Limit, Capacity * 2));
-            Out.SetSize(static_cast<std::int64_t>(Capacity));
-            Dest = Out.Memory();
-        }
+        if (Written + total > Capacity)
+            Reserve(
+                std::max(static_cast<std::size_t>(Written + total), std::min(Limit, Capacity * 2)));
         Expand(In, In + packedSize);
         In += packedSize;
     }
@@ -159,59 +155,62 @@ private:
                 Length[Pairs[i]] = kTooLong;
     }
 
-    // Each code's expansion is remembered the first time it comes out whole, when it is
-    // short, so that later uses copy it instead of walking the pairs again. Kept out of line:
-    // inlined into the block reader, its loop loses registers to it and a tenth of its speed.
+    // Room for Size bytes, and past them for one whole remembered expansion: a copy of fixed
+    // size is one pair of wide moves, and the bytes it writes past the end are overwritten or
+    // cut off later.
+    void Reserve(std::size_t Size) {
+        Capacity = Size;
+        Out.SetSize(static_cast<std::int64_t>(Capacity + kMemoSize));
+        Dest = Out.Memory();
+    }
+
+    // Every short code's expansion, written out once per block, so that most codes come out
+    // as one copy; the halves of a short code are shorter still, and written first.
+    void Remember(unsigned Code) {
+        if (Remembered[Code])
+            return;
+        const unsigned left = Left[Code], right = Right[Code];
+        Remember(left);
+        Remember(right);
+        std::memcpy(Memo[Code].data(), Memo[left].data(), Length[left]);
+        std::memcpy(Memo[Code].data() + Length[left], Memo[right].data(), Length[right]);
+        Remembered[Code] = true;
+    }
+
+    // Kept out of line: inlined into the block reader, its loop loses registers to it and a
+    // tenth of its speed. The block's expanded length fits in the capacity, so no write here
+    // needs a check.
     [[gnu::noinline]] void Expand(const std::uint8_t* P, const std::uint8_t* End) {
         for (unsigned c = 0; c < 256; ++c) {
-            Known[c] = Left[c] == c;
+            Remembered[c] = Left[c] == c;
             Memo[c][0] = static_cast<std::uint8_t>(c);
         }
-        std::size_t o = Written;
+        for (unsigned i = 0; i < PairCount; ++i)
+            if (Length[Pairs[i]] <= kMemoSize)
+                Remember(Pairs[i]);
+        std::uint8_t* o = Dest + Written;
         while (P != End) {
             const unsigned code = *P++;
-            if (Left[code] == code) {
-                if (o == Capacity)
-                    Grow();
-                Dest[o++] = static_cast<std::uint8_t>(code);
-                continue;
-            }
-            if (Known[code]) {
-                o = Copy(o, code);
-                continue;
-            }
-            const std::size_t from = o;
-            o = Walk(o, code);
-            if (o - from <= kMemoSize) {
-                std::memcpy(Memo[code].data(), Dest + from, o - from);
-                Known[code] = static_cast<std::uint8_t>(o - from);
+            if (Length[code] <= kMemoSize) {
+                std::memcpy(o, Memo[code].data(), kMemoSize);
+                o += Length[code];
+            } else {
+                o = Walk(o, code);
             }
         }
-        Written = o;
+        Written = static_cast<std::size_t>(o - Dest);
     }
 
-    std::size_t Copy(std::size_t O, unsigned Code) {
-        const std::size_t n = Known[Code];
-        if (Capacity - O >= kMemoSize) {
-            // A fixed-size copy is one pair of wide moves; the bytes past n are overwritten later.
-            std::memcpy(Dest + O, Memo[Code].data(), kMemoSize);
-        } else {
-            while (Capacity - O < n)
-                Grow();
-            std::memcpy(Dest + O, Memo[Code].data(), n);
-        }
-        return O + n;
-    }
-
-    // Expands one code through the stack of pending codes; the left half comes out first, so it
-    // goes on top.
-    std::size_t Walk(std::size_t O, unsigned Code) {
+    // Expands one long code through the stack of pending codes; the left half comes out first,
+    // so it goes on top.
+    std::uint8_t* Walk(std::uint8_t* O, unsigned Code) {
         std::size_t sp = 0;
         Stack[sp++] = static_cast<std::uint8_t>(Code);
         while (sp) {
             const unsigned code = Stack[--sp];
-            if (Known[code]) {
-                O = Copy(O, code);
+            if (Length[code] <= kMemoSize) {
+                std::memcpy(O, Memo[code].data(), kMemoSize);
+                O += Length[code];
             } else {
                 if (sp + 2 > kStackDepth)
                     Damaged();
@@ -220,14 +219,6 @@ private:
             }
         }
         return O;
-    }
-
-    void Grow() {
-        if (Capacity == Limit)
-            Damaged();
-        Capacity = std::min(Limit, Capacity * 2);
-        Out.SetSize(static_cast<std::int64_t>(Capacity));
-        Dest = Out.Memory();
     }
 
     const std::uint8_t* In;
@@ -244,8 +235,7 @@ private:
     std::array<std::uint8_t, 256> Pairs{};
     unsigned PairCount = 0;
     std::array<std::uint8_t, kStackDepth> Stack{};
-    // Length of each code's remembered expansion, 0 while none is.
-    std::array<std::uint8_t, 256> Known{};
+    std::array<bool, 256> Remembered{};
     std::array<std::array<std::uint8_t, kMemoSize>, 256> Memo{};
 };
 
