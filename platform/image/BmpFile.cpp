@@ -1,5 +1,7 @@
 #include "platform/image/BmpFile.h"
 
+#include <algorithm>
+
 namespace {
 
 std::uint32_t U16(const std::uint8_t* P) {
@@ -117,9 +119,12 @@ void AppendBmpFileHeader(std::vector<std::uint8_t>& Out, std::uint32_t FileSize,
 
 std::vector<std::uint8_t> EncodeBmpFile(const TBmpShape& S, std::span<const std::uint8_t> Pixels) {
     const std::size_t entry = S.CoreHeader ? 3 : 4;
-    const std::size_t offBits = kBmpFileHeaderSize +
-                                (S.CoreHeader ? kBmpCoreHeaderSize : kBmpInfoHeaderSize) +
-                                4 * S.Masks.size() + entry * S.Palette.size();
+    const bool longHeader = !S.CoreHeader && S.LongHeaderSize > kBmpInfoHeaderSize;
+    const std::uint32_t infoSize = S.CoreHeader ? kBmpCoreHeaderSize
+                                   : longHeader ? S.LongHeaderSize
+                                                : kBmpInfoHeaderSize;
+    const std::size_t offBits = kBmpFileHeaderSize + infoSize +
+                                (longHeader ? 0 : 4 * S.Masks.size()) + entry * S.Palette.size();
     std::vector<std::uint8_t> out;
     out.reserve(offBits + Pixels.size());
     AppendBmpFileHeader(out, static_cast<std::uint32_t>(offBits + Pixels.size()),
@@ -131,7 +136,7 @@ std::vector<std::uint8_t> EncodeBmpFile(const TBmpShape& S, std::span<const std:
         Put(out, 1, 2);
         Put(out, S.BitCount, 2);
     } else {
-        Put(out, kBmpInfoHeaderSize, 4);
+        Put(out, infoSize, 4);
         Put(out, static_cast<std::uint32_t>(S.Width), 4);
         Put(out, static_cast<std::uint32_t>(S.Height), 4);
         Put(out, 1, 2);
@@ -145,6 +150,8 @@ std::vector<std::uint8_t> EncodeBmpFile(const TBmpShape& S, std::span<const std:
     }
     for (std::uint32_t m : S.Masks)
         Put(out, m, 4);
+    // The rest of a longer header: no alpha mask, and the colour space fields left zero.
+    out.resize(std::max(out.size(), kBmpFileHeaderSize + infoSize), 0);
     // 0x00RRGGBB little-endian is blue, green, red and a zero byte the short header leaves out.
     for (std::uint32_t c : S.Palette)
         Put(out, c, static_cast<int>(entry));

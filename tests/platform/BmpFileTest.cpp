@@ -35,6 +35,7 @@ TEST(BmpFile, EveryFormReadsAsTheHeadersItWasWrittenWith) {
         {TBmpForm::Masked565, 40, 16, kBmpBitFields, false, true, 66, 4, 0},
         {TBmpForm::Core24, 12, 24, kBmpRgb, false, false, 26, 3, 0},
         {TBmpForm::Masked32, 40, 32, kBmpBitFields, false, true, 66, 4, 0},
+        {TBmpForm::LongHeader32, 124, 32, kBmpBitFields, false, true, 138, 4, 0},
     };
     const bmptest::TIndexedPicture picture = bmptest::BandedPicture(37, 23);
     for (const TExpected& e : forms) {

@@ -30,6 +30,7 @@ int BitsOf(TBmpForm Form) {
     case TBmpForm::Core24:
         return 24;
     case TBmpForm::Masked32:
+    case TBmpForm::LongHeader32:
         return 32;
     default:
         return 8;
@@ -101,15 +102,17 @@ std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form)
     shape.Height = topDown ? -P.Height : P.Height;
     shape.BitCount = std::uint16_t(bits);
     shape.CoreHeader = Form == TBmpForm::Core24;
-    shape.Compression = Form == TBmpForm::Masked565 || Form == TBmpForm::Masked32 ? kBmpBitFields
-                        : Form == TBmpForm::Rle8                                  ? kBmpRle8
-                        : Form == TBmpForm::Rle4                                  ? kBmpRle4
-                                                                                  : kBmpRgb;
+    const bool masked32 = Form == TBmpForm::Masked32 || Form == TBmpForm::LongHeader32;
+    shape.LongHeaderSize = Form == TBmpForm::LongHeader32 ? 124 : 0;
+    shape.Compression = Form == TBmpForm::Masked565 || masked32 ? kBmpBitFields
+                        : Form == TBmpForm::Rle8                ? kBmpRle8
+                        : Form == TBmpForm::Rle4                ? kBmpRle4
+                                                                : kBmpRgb;
     // Plain files leave the image size 0, as many programs write them.
     shape.StateImageSize = rle;
     if (Form == TBmpForm::Masked565)
         shape.Masks = {0xF800, 0x07E0, 0x001F};
-    else if (Form == TBmpForm::Masked32)
+    else if (masked32)
         shape.Masks = {0xFF0000, 0x00FF00, 0x0000FF};
     if (bits <= 8)
         shape.Palette = P.Palette;

@@ -17,7 +17,18 @@ struct TIndexedPicture {
     std::uint32_t At(int X, int Y) const { return Palette[Index[std::size_t(Y) * Width + X]]; }
 };
 
-enum class TBmpForm { Plain8, Rle8, TopDown8, Plain4, Rle4, Plain16, Masked565, Core24, Masked32 };
+enum class TBmpForm {
+    Plain8,
+    Rle8,
+    TopDown8,
+    Plain4,
+    Rle4,
+    Plain16,
+    Masked565,
+    Core24,
+    Masked32,
+    LongHeader32
+};
 
 struct TBmpFormInfo {
     TBmpForm Form;
@@ -33,6 +44,7 @@ inline constexpr TBmpFormInfo kBmpForms[] = {
     {TBmpForm::Masked565, "16-bit 5-6-5 masks"},
     {TBmpForm::Core24, "24-bit short header"},
     {TBmpForm::Masked32, "32-bit masks"},
+    {TBmpForm::LongHeader32, "32-bit masks in a 124-byte header"},
 };
 
 std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& Picture, TBmpForm Form);

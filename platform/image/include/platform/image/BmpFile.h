@@ -67,6 +67,9 @@ struct TBmpShape {
     std::uint16_t BitCount = 24;
     std::uint32_t Compression = kBmpRgb;
     bool CoreHeader = false;
+    // A longer information header (108 or 124 bytes, as newer paint programs write), with the
+    // masks inside it; 0 for the 40-byte one with the masks after it.
+    std::uint32_t LongHeaderSize = 0;
     bool StateImageSize = true;         // else the size field stays 0, which plain files may do
     std::int32_t PelsPerMeter = 2835;   // 72 dots an inch
     std::vector<std::uint32_t> Masks;   // red, green, blue, written after the header
