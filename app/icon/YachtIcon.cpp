@@ -1,8 +1,8 @@
 #include "YachtIcon.h"
 
 #include "platform/com/ComRef.h"
+#include "platform/d3drm/MemoryTarget.h"
 #include "platform/d3drm/RMDevice.h"
-#include "platform/d3drm/RenderTarget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,31 +11,6 @@
 namespace {
 
 constexpr int kOversample = 4;
-
-// A 32-bit colour buffer with a 16-bit depth buffer in plain memory; the depth tells which
-// pixels the yacht covers.
-struct TIconTarget final : TRenderTargetSource {
-    explicit TIconTarget(int Side)
-        : Side(Side), Colour(std::size_t(Side) * Side, 0), Depth(std::size_t(Side) * Side, 0) {}
-    HRESULT Lock(TRenderTarget& T) override {
-        T.Pixels = reinterpret_cast<BYTE*>(Colour.data());
-        T.Pitch = Side * 4;
-        T.Width = T.Height = Side;
-        T.BitCount = 32;
-        T.RedMask = 0xFF0000;
-        T.GreenMask = 0x00FF00;
-        T.BlueMask = 0x0000FF;
-        T.Depth = reinterpret_cast<BYTE*>(Depth.data());
-        T.DepthPitch = Side * 2;
-        T.DepthBits = 16;
-        return S_OK;
-    }
-    void Unlock() override {}
-
-    int Side;
-    std::vector<std::uint32_t> Colour;
-    std::vector<std::uint16_t> Depth;
-};
 
 // One sample of the big picture: colour and coverage, 0..1.
 struct TSample {
@@ -69,11 +44,12 @@ void PoseIconYacht(TDrawYacht& Scene) {
 
 TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
     const int side = Size * kOversample;
-    auto owned = std::make_unique<TIconTarget>(side);
-    TIconTarget& target = *owned;
+    // A 32-bit colour buffer with a 16-bit depth buffer; the depth tells which pixels the yacht
+    // covers. It outlives the device drawing into it.
+    TMemoryTarget target(side, side, 32, 16);
     TComRef<IDirect3DRMDevice2> device;
     TComRef<IDirect3DRMViewport> viewport;
-    CreateDeviceOnTarget(std::move(owned), device.Out());
+    CreateDeviceOnTarget(target.Source(), device.Out());
     device->SetQuality(D3DRMRENDER_GOURAUD);
     // From abeam on the port side, a little aft and low, looking up at the rig. The scene's
     // own camera is borrowed: the game's views are not wanted here.
@@ -89,7 +65,6 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
     device->Update();
     viewport.Reset();
 
-    // The device owns the target: read it before letting the device go.
     TIconPicture picture;
     picture.Size = Size;
     picture.Pixels.reserve(std::size_t(Size) * Size);
@@ -99,10 +74,9 @@ TIconPicture RenderYachtIcon(TDrawYacht& Scene, int Size) {
             for (int sy = 0; sy < kOversample; ++sy) {
                 for (int sx = 0; sx < kOversample; ++sx) {
                     const int bx = x * kOversample + sx, by = y * kOversample + sy;
-                    const std::size_t i = std::size_t(by) * side + bx;
                     TSample s;
-                    if (target.Depth[i] != 0xFFFF) {
-                        const std::uint32_t c = target.Colour[i];
+                    if (target.DepthAt(bx, by) != 0xFFFF) {
+                        const std::uint32_t c = target.At(bx, by);
                         s = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
                              (c & 0xFF) / 255.0f, 1};
                     } else {

@@ -8,6 +8,7 @@
 #include "bench/platform/MesaRenderPeer.h"
 #include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
+#include "platform/d3drm/MemoryTarget.h"
 #include "platform/d3drm/RMDevice.h"
 #include "platform/image/BmpFile.h"
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -27,28 +29,6 @@ namespace {
 constexpr int kWidth = 640, kHeight = 480;
 
 // A 640 x 480 5-6-5 picture and 16-bit depth buffer in memory.
-class TPictureTarget final : public TRenderTargetSource {
-public:
-    std::vector<std::uint16_t> Pixels = std::vector<std::uint16_t>(kWidth * kHeight);
-    std::vector<std::uint16_t> Depth = std::vector<std::uint16_t>(kWidth * kHeight);
-
-    HRESULT Lock(TRenderTarget& T) override {
-        T.Pixels = reinterpret_cast<BYTE*>(Pixels.data());
-        T.Pitch = kWidth * 2;
-        T.Width = kWidth;
-        T.Height = kHeight;
-        T.BitCount = 16;
-        T.RedMask = 0xF800;
-        T.GreenMask = 0x07E0;
-        T.BlueMask = 0x001F;
-        T.Depth = reinterpret_cast<BYTE*>(Depth.data());
-        T.DepthPitch = kWidth * 2;
-        T.DepthBits = 16;
-        return S_OK;
-    }
-    void Unlock() override {}
-};
-
 // Writes a texture as a 24-bit bitmap for LoadTexture.
 void SaveBmp(const TBenchTexture& T, const std::string& Path) {
     const std::size_t stride = BmpStride(T.Width, 24);
@@ -76,9 +56,7 @@ public:
         TComRef<IDirect3DRM> first;
         Direct3DRMCreate(first.Out());
         first->QueryInterface(IID_IDirect3DRM2, RM.OutVoid());
-        auto target = std::make_unique<TPictureTarget>();
-        Target = target.get();
-        CreateDeviceOnTarget(std::move(target), Device.Out());
+        CreateDeviceOnTarget(Target.Source(), Device.Out());
         Device->SetQuality(D3DRMRENDER_GOURAUD);
         RM->CreateFrame(nullptr, Scene.Out());
         RM->CreateFrame(Scene.Get(), Camera.Out());
@@ -128,7 +106,11 @@ public:
         Viewport->Render(Scene.Get());
         Device->Update();
     }
-    const std::vector<std::uint16_t>& Picture() const { return Target->Pixels; }
+    std::vector<std::uint16_t> Picture() const {
+        std::vector<std::uint16_t> picture(Target.Pixels.size() / 2);
+        std::memcpy(picture.data(), Target.Pixels.data(), Target.Pixels.size());
+        return picture;
+    }
 
 private:
     IDirect3DRMMeshBuilder2* Build(const TBenchMesh& M, IDirect3DRMTexture2* Texture) {
@@ -152,13 +134,14 @@ private:
         return b;
     }
 
+    // First, so that it outlives the device drawing into it.
+    TMemoryTarget Target{kWidth, kHeight, 16, 16};
     // Released in the reverse order: the viewport first, the retained-mode object last.
     TComRef<IDirect3DRM2> RM;
     TComRef<IDirect3DRMDevice2> Device;
     TComRef<IDirect3DRMFrame2> Scene;
     TComRef<IDirect3DRMFrame2> Camera;
     TComRef<IDirect3DRMViewport> Viewport;
-    TPictureTarget* Target = nullptr;
 };
 
 const TBenchFleet& Fleet() {

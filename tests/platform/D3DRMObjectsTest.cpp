@@ -1,5 +1,6 @@
 #include "platform/d3drm/D3DRM.h"
-#include "tests/platform/MemoryTarget.h"
+#include "platform/d3drm/MemoryTarget.h"
+#include "platform/d3drm/RMDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The rasterizer at its edges: the texture's last row and column, the target's last pixel,
 // faces at equal depth and colours at the edges of the 8-bit lookup's cells.
 
+#include "platform/d3drm/MemoryTarget.h"
 #include "platform/d3drm/Rasterizer.h"
-#include "tests/platform/MemoryTarget.h"
 
 #include <gtest/gtest.h>
 

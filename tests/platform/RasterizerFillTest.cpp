@@ -1,7 +1,7 @@
 // The fill rule: triangles that share edges cover every pixel of their union exactly once.
 
+#include "platform/d3drm/MemoryTarget.h"
 #include "platform/d3drm/Rasterizer.h"
-#include "tests/platform/MemoryTarget.h"
 
 #include <gtest/gtest.h>
 

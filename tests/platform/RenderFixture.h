@@ -5,7 +5,8 @@
 
 #include "platform/com/ComRef.h"
 #include "platform/d3drm/D3DRM.h"
-#include "tests/platform/MemoryTarget.h"
+#include "platform/d3drm/MemoryTarget.h"
+#include "platform/d3drm/RMDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 // Draws the scene through its own camera into a small picture in memory, and keeps golden
 // copies of such pictures beside the tests (MAREVO_REGENERATE_GOLDEN=1 rewrites them).
 
-#include "tests/platform/MemoryTarget.h"
+#include "platform/d3drm/MemoryTarget.h"
+#include "platform/d3drm/RMDevice.h"
 #include "yacht/DrawYacht.h"
 
 #include <cstdint>
