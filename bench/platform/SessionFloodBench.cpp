@@ -42,10 +42,8 @@ void BM_FloodingMachine(benchmark::State& State) {
         }
         const double before = ResidentMiB();
         dplaytest::TRawMachine flooder(found[0]);
-        const DPID from = flooder.Player;
-        flooder.Flood(dplay::TData{from, 0, std::vector<std::uint8_t>(dplay::kMaxMessageSize)}, 96,
-                      1);
-        flooder.Flood(dplay::TData{from, 0, {}}, 600000, 2000);
+        flooder.Flood(dplay::kMaxMessageSize, 96, 1);
+        flooder.Flood(0, 600000, 2000);
         growth = std::max(growth, ResidentMiB() - before);
     }
     State.counters["host_growth_MiB"] = growth;

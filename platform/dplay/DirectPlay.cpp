@@ -375,9 +375,8 @@ HRESULT TDirectPlay::Send(DPID idFrom, DPID idTo, DWORD dwFlags, LPVOID lpData, 
             return DPERR_INVALIDPLAYER;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(lpData);
-    Node->Send(idFrom, idTo, (dwFlags & DPSEND_GUARANTEED) != 0,
-               std::vector<std::uint8_t>(bytes, bytes + dwDataSize));
-    return DP_OK;
+    return Node->Send(idFrom, idTo, (dwFlags & DPSEND_GUARANTEED) != 0,
+                      std::vector<std::uint8_t>(bytes, bytes + dwDataSize));
 }
 
 bool TDirectPlay::IsSessionHost() {

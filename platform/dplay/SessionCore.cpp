@@ -1,7 +1,5 @@
 #include "SessionCore.h"
 
-#include "Sha256.h"
-
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -17,17 +15,7 @@ bool IsLoopback(std::uint32_t Ip) {
 
 } // namespace
 
-TSessionCore::TSessionCore(const TMachineKey& ASeed) : Seed(ASeed) {
-    Secret = NextSecret();
-}
-
-TMachineKey TSessionCore::NextSecret() {
-    std::uint8_t material[sizeof(TMachineKey) + sizeof SecretsDrawn];
-    std::memcpy(material, Seed.data(), Seed.size());
-    std::memcpy(material + Seed.size(), &SecretsDrawn, sizeof SecretsDrawn);
-    ++SecretsDrawn;
-    return Sha256(material);
-}
+TSessionCore::TSessionCore(const TMachineKey& Seed) : Identity(Seed) {}
 
 std::vector<TAction> TSessionCore::TakeActions() {
     return std::exchange(Actions, {});
@@ -46,11 +34,76 @@ void TSessionCore::SendTo(TConnId Conn, const TPacket& Packet, bool Reliable) {
     SendBytes(Conn, EncodePacket(Packet), Reliable);
 }
 
-void TSessionCore::SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Bytes, bool Reliable) {
+void TSessionCore::SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Bytes, bool Reliable,
+                             TConnId Origin) {
     const auto it = Conns.find(Conn);
     if (it == Conns.end() || !it->second.Up || Bytes.empty())
         return;
-    Act(TSendAction{Conn, Bytes, Reliable});
+    if (Reliable && !Charge(Conn, it->second, Bytes.size(), Origin))
+        return;
+    Act(TSendAction{Conn, Bytes, Reliable, Origin});
+}
+
+// A backlog past its limit is charged to whoever caused most of it. Another machine that did is
+// dropped, and what it left drains in its own time (up to twice the limit); when this machine's
+// own messages or the receiver's own are most of it, the receiver is not taking what it is
+// sent, and goes.
+bool TSessionCore::Charge(TConnId Conn, TConn& C, std::size_t Bytes, TConnId Origin) {
+    if (C.Backlog + Bytes > kMaxBacklog) {
+        auto shares = C.BacklogBy;
+        shares[Origin] += Bytes;
+        const TConnId culprit =
+            std::max_element(shares.begin(), shares.end(), [](const auto& A, const auto& B) {
+                return A.second < B.second;
+            })->first;
+        const bool other = culprit != 0 && culprit != Conn;
+        const auto there = Conns.find(culprit);
+        if (other && there != Conns.end() && there->second.Up) {
+            Drop(culprit);
+        } else if (!other || C.Backlog + Bytes > 2 * kMaxBacklog) {
+            Drop(Conn);
+            return false;
+        }
+    }
+    C.Backlog += Bytes;
+    C.BacklogBy[Origin] += Bytes;
+    return true;
+}
+
+void TSessionCore::Released(TConnId Conn, TConnId Origin, std::size_t Bytes) {
+    const auto it = Conns.find(Conn);
+    if (it == Conns.end())
+        return;
+    TConn& c = it->second;
+    c.Backlog -= std::min(c.Backlog, Bytes);
+    if (const auto by = c.BacklogBy.find(Origin); by != c.BacklogBy.end()) {
+        by->second -= std::min(by->second, Bytes);
+        if (by->second == 0)
+            c.BacklogBy.erase(by);
+    }
+}
+
+// Dropped while the table may be being walked: it stops taking sends now and goes at Settle.
+void TSessionCore::Drop(TConnId Conn) {
+    const auto it = Conns.find(Conn);
+    if (it == Conns.end() || !it->second.Up)
+        return;
+    it->second.Up = false;
+    Doomed.push_back(Conn);
+}
+
+void TSessionCore::Settle(TTime Now) {
+    while (!Doomed.empty()) {
+        const TConnId conn = Doomed.back();
+        Doomed.pop_back();
+        const auto it = Conns.find(conn);
+        if (it == Conns.end())
+            continue;
+        const bool wasJoined = it->second.Joined;
+        Conns.erase(it);
+        Act(TCloseAction{conn, true});
+        Gone(conn, wasJoined, Now);
+    }
 }
 
 TConnId TSessionCore::Open(TAddress To) {
@@ -80,12 +133,6 @@ void TSessionCore::Refuse(TConnId Conn, HRESULT Code) {
     Close(Conn, false);
 }
 
-template <class F> void TSessionCore::ForJoined(F&& Do) {
-    for (auto& [id, c] : Conns)
-        if (c.Up && c.Joined)
-            Do(id);
-}
-
 bool TSessionCore::OwnsPlayers(TConnId Conn) const {
     return std::any_of(Players.begin(), Players.end(),
                        [&](const TPlayer& p) { return p.Owner == Conn; });
@@ -113,21 +160,24 @@ void TSessionCore::Learn(DPID Id) {
         NextId = Id + 1;
 }
 
+// Identifiers only grow: one handed out again after a wrap would be the lowest, and whoever got
+// it would host after the next change.
 DPID TSessionCore::AllocateId() {
-    for (std::size_t tries = 0; tries <= Players.size(); ++tries) {
-        const DPID id = ValidPlayerId(NextId) ? NextId : DPID_FIRSTPLAYER;
-        NextId = id >= DPID_LASTPLAYER ? DPID_FIRSTPLAYER : id + 1;
-        if (!FindPlayer(id))
-            return id;
-    }
+    for (; ValidPlayerId(NextId); ++NextId)
+        if (!FindPlayer(NextId))
+            return NextId++;
     return 0;
 }
 
-bool TSessionCore::Joinable() const {
+bool TSessionCore::CanAddPlayer() const {
     const std::size_t limit = MaxPlayers == 0 ? kMaxListedPlayers : MaxPlayers;
-    return Role == TRole::Host && !Leaving &&
-           !(Flags & (DPSESSION_NEWPLAYERSDISABLED | DPSESSION_JOINDISABLED)) &&
+    return Role == TRole::Host && !Leaving && !(Flags & DPSESSION_NEWPLAYERSDISABLED) &&
            Players.size() < std::min<std::size_t>(limit, kMaxListedPlayers);
+}
+
+// "Joining disabled" keeps other machines out; the machines already in may still add players.
+bool TSessionCore::Joinable() const {
+    return CanAddPlayer() && !(Flags & DPSESSION_JOINDISABLED);
 }
 
 void TSessionCore::AddPlayer(TPlayer Player, bool AnnounceIt) {
@@ -203,7 +253,8 @@ TPlayerEntry TSessionCore::EntryOf(const TPlayer& P) const {
     return {P.Id,
             hostSide ? 0u : P.Machine.Ip,
             P.Local ? OwnPort : P.Machine.Port,
-            P.Local ? Sha256(Secret) : P.KeyHash,
+            P.Local ? Identity.Key() : P.Key,
+            P.Got,
             P.ShortName,
             P.LongName};
 }
@@ -214,7 +265,8 @@ TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
     p.ShortName = E.ShortName;
     p.LongName = E.LongName;
     p.Machine = {E.MachineIp == 0 ? HostAddress.Ip : E.MachineIp, E.MachinePort};
-    p.KeyHash = E.KeyHash;
+    p.Key = E.Key;
+    p.Got = p.GotPlain = E.Seq;
     return p;
 }
 
@@ -230,35 +282,43 @@ TWelcome TSessionCore::Snapshot() const {
     return w;
 }
 
-// Routes an application message that this machine sends or, as host, relays. Source is the
+// Sends an application message on that this machine sends or, as host, relays. Source is the
 // connection it came from (0: this machine). A machine never gets its own message back.
-void TSessionCore::Route(DPID From, DPID To, bool Reliable, const std::vector<std::uint8_t>& Bytes,
-                         const std::vector<std::uint8_t>& Payload, TConnId Source) {
-    Deliver(From, To, Payload);
+void TSessionCore::Route(const TData& Data, const std::vector<std::uint8_t>& Bytes,
+                         TConnId Source) {
+    const bool reliable = Data.Guaranteed != 0;
     if (Role == TRole::Host) {
-        if (To == DPID_ALLPLAYERS) {
+        const auto send = [&](TConnId C) {
+            SendBytes(C, Bytes, reliable, Source);
+            if (reliable) {
+                auto& sent = Conns[C].SentUpTo[Data.From];
+                sent = std::max(sent, Data.Seq);
+            }
+        };
+        if (Data.To == DPID_ALLPLAYERS) {
             ForJoined([&](TConnId c) {
                 if (c != Source && OwnsPlayers(c))
-                    SendBytes(c, Bytes, Reliable);
+                    send(c);
             });
-        } else if (const TPlayer* to = FindPlayer(To); to && to->Owner && to->Owner != Source) {
-            SendBytes(to->Owner, Bytes, Reliable);
+        } else if (const TPlayer* to = FindPlayer(Data.To);
+                   to && to->Owner && to->Owner != Source) {
+            send(to->Owner);
         }
+        if (reliable && GraceEnd && Source)
+            Hold(Data, Bytes);
         return;
     }
     if (Source)
         return; // a client relays nothing
-    if (To != DPID_ALLPLAYERS) {
-        const TPlayer* to = FindPlayer(To);
+    if (Data.To != DPID_ALLPLAYERS) {
+        const TPlayer* to = FindPlayer(Data.To);
         if (!to || to->Local)
             return;
     }
-    if (Role == TRole::Client) {
-        SendBytes(HostConn, Bytes, Reliable);
-    } else if (Role == TRole::Migrating && HeldBytes + Bytes.size() <= kMaxHeldBytes) {
-        HeldBytes += Bytes.size();
-        Held.emplace_back(Reliable, Bytes);
-    }
+    // While the host changes, guaranteed messages wait in the log for the new host, and plain
+    // ones are not worth waiting for.
+    if (Role == TRole::Client)
+        SendBytes(HostConn, Bytes, reliable);
 }
 
 // Commands.
@@ -299,7 +359,7 @@ void TSessionCore::FinishJoin(HRESULT Result) {
 void TSessionCore::CreatePlayer(std::uint32_t Request, std::string ShortName, std::string LongName,
                                 TTime Now) {
     if (Role == TRole::Host) {
-        const DPID id = Joinable() ? AllocateId() : 0;
+        const DPID id = CanAddPlayer() ? AllocateId() : 0;
         if (id == 0) {
             Act(TPlayerDoneAction{Request, DPERR_CANTADDPLAYER, 0});
             return;
@@ -312,6 +372,7 @@ void TSessionCore::CreatePlayer(std::uint32_t Request, std::string ShortName, st
         AddPlayer(p, false);
         Announce(TPlayerAdded{EntryOf(p)}, 0);
         Act(TPlayerDoneAction{Request, DP_OK, id});
+        Settle(Now);
         return;
     }
     if (Role != TRole::Client || Requests.count(Request)) {
@@ -322,10 +383,26 @@ void TSessionCore::CreatePlayer(std::uint32_t Request, std::string ShortName, st
     Requests[Request] = {std::move(ShortName), std::move(LongName), Now + kRequestTime};
 }
 
-void TSessionCore::Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
-    TData d{From, To, std::move(Data)};
-    const auto bytes = EncodePacket(d);
-    Route(From, To, Guaranteed, bytes, d.Payload, 0);
+HRESULT TSessionCore::Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data,
+                           TTime Now) {
+    TPlayer* from = FindPlayer(From);
+    if (!from || !from->Local)
+        return DPERR_INVALIDPLAYER;
+    TData d{From, To, NextSeq, Guaranteed, {}, std::move(Data)};
+    d.Signature = Identity.Sign(SignedData(Instance, d));
+    auto bytes = EncodePacket(d);
+    if (bytes.empty())
+        return DPERR_SENDTOOBIG;
+    if (Guaranteed && LogBytes + bytes.size() > kMaxHeldBytes)
+        return DPERR_BUSY;
+    ++NextSeq;
+    (Guaranteed ? from->Got : from->GotPlain) = d.Seq;
+    Deliver(From, To, d.Payload);
+    Route(d, bytes, 0);
+    if (Guaranteed)
+        Keep(*from, d, std::move(bytes));
+    Settle(Now);
+    return DP_OK;
 }
 
 void TSessionCore::Leave(TTime Now) {
@@ -373,8 +450,22 @@ void TSessionCore::Tick(TTime Now) {
     }
     if (Role == TRole::Migrating && RetryAt && Now >= *RetryAt)
         ConnectToCandidate(Now);
+    // A would-be host that neither welcomes nor refuses in time is passed over.
+    if (Role == TRole::Migrating && CandidateConn && Now >= TargetDeadline) {
+        Close(std::exchange(CandidateConn, 0), true);
+        CandidateFailed(Now);
+    }
+    if (Role == TRole::Client && Now - HostHeard > kHostSilence)
+        HostLost(Now);
+    if (Role == TRole::Client && AckDue && Now >= NextAck) {
+        AckDue = false;
+        NextAck = Now + kAckTime;
+        SendTo(HostConn, TAck{Marks()});
+    }
     if (GraceEnd && Now >= *GraceEnd) {
         GraceEnd.reset();
+        Waiting.clear();
+        WaitingBytes.clear();
         std::vector<DPID> gone;
         for (const auto& p : Players)
             if (!p.Local && !p.Confirmed)
@@ -396,6 +487,9 @@ void TSessionCore::Tick(TTime Now) {
         else
             Close(id, false);
     }
+    if (Role == TRole::Host)
+        Beat(Now);
+    Settle(Now);
 }
 
 std::optional<TSessionReply> TSessionCore::AnswerQuery(const TSessionQuery& Query,

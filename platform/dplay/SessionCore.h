@@ -10,14 +10,20 @@
 // and departure and relays messages between machines; it accepts a message only from the
 // machine that owns the sending player. When the host goes, the machine of the remaining player
 // with the lowest identifier takes over and the others reconnect to it, each proving with its
-// machine secret that the players it claims back are its own.
+// machine key, over the new host's challenge, that the players it claims back are its own.
+//
+// Guaranteed means delivered, also across a change of host: every machine keeps its guaranteed
+// messages until the host reports that every machine meant to have them has acknowledged them,
+// and sends them all again to a new host; receivers take each once, by its sequence number.
 
+#include "MachineIdentity.h"
 #include "QueryLimiter.h"
 #include "Wire.h"
 #include "platform/dplay/DPlay.h"
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <span>
@@ -67,11 +73,14 @@ struct TCreateConfig {
     std::string Name;
 };
 
-// What the core asks of its shell, in the order it asks.
+// What the core asks of its shell, in the order it asks. A guaranteed send counts against the
+// connection's backlog, charged to Origin (the machine whose message it relays, 0 for this
+// one), until the shell reports it Released.
 struct TSendAction {
     TConnId Conn = 0;
     std::vector<std::uint8_t> Bytes;
     bool Reliable = true;
+    TConnId Origin = 0;
 };
 struct TConnectAction {
     TConnId Conn = 0;
@@ -118,12 +127,22 @@ public:
     static constexpr auto kTargetTime = std::chrono::seconds(4);  // trying one would-be host
     static constexpr auto kRetryTime = std::chrono::milliseconds(300);
     static constexpr auto kLeaveTime = std::chrono::milliseconds(500); // to say goodbye
+    static constexpr auto kBeatTime = std::chrono::milliseconds(500);  // the host's heartbeat
+    static constexpr auto kAckTime = std::chrono::seconds(1);          // acknowledgements
+    // A host unheard this long (heartbeats lost six times in a row) has gone quiet and is
+    // passed over, as if it had vanished.
+    static constexpr auto kHostSilence = std::chrono::seconds(3);
     // Connections from one address at once.
     static constexpr std::size_t kMaxPerAddress = 8;
-    static constexpr std::size_t kMaxHeldBytes = 4u << 20; // sends kept while the host changes
+    // Guaranteed messages of this machine kept until every machine has them; past it Send
+    // refuses. The new host keeps as much for each machine that has yet to come back.
+    static constexpr std::size_t kMaxHeldBytes = 4u << 20;
+    // Guaranteed bytes on their way to one machine. Past it, whoever caused most of them is
+    // dropped: the machine that floods, or the one that does not take what it is sent.
+    static constexpr std::size_t kMaxBacklog = 8u << 20;
 
-    // Seed: random bytes the machine secrets are drawn from; the shell reads them from the
-    // system, a simulation from its own seed.
+    // Seed: random bytes the machine's key and challenges are drawn from; the shell takes
+    // them from the system, a simulation from its own seed.
     explicit TSessionCore(const TMachineKey& Seed);
 
     // Commands of the application.
@@ -132,15 +151,19 @@ public:
               TTime Now);
     void CreatePlayer(std::uint32_t Request, std::string ShortName, std::string LongName,
                       TTime Now);
-    // The caller has checked the size and that From is a local player.
-    void Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
+    // The caller has checked the size and that From is a local player. DPERR_BUSY when a
+    // guaranteed message cannot be kept until every machine has it.
+    HRESULT Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data, TTime Now);
     void Leave(TTime Now);
 
     // Events of the network. Accept answers 0 for a connection that must be dropped at once.
     TConnId Accept(TAddress From, TTime Now);
     void Connected(TConnId Conn, TTime Now);
     void Disconnected(TConnId Conn, TTime Now);
-    void Received(TConnId Conn, std::span<const std::uint8_t> Bytes, bool Reliable, TTime Now);
+    void Received(TConnId Conn, std::span<const std::uint8_t> Bytes, TTime Now);
+    // The shell has let go of Bytes of a guaranteed send to Conn on behalf of Origin
+    // (delivered, or the connection gone). Changes only counts: safe from any shell callback.
+    void Released(TConnId Conn, TConnId Origin, std::size_t Bytes);
     void Tick(TTime Now);
     // The answer to a session query from SourceIp, when one is due.
     std::optional<TSessionReply> AnswerQuery(const TSessionQuery& Query, std::uint32_t SourceIp,
@@ -151,6 +174,9 @@ public:
     bool Finished() const { return Done; }
     bool IsHost() const { return Role == TRole::Host; }
     std::vector<DPID> PlayerIds() const;
+    const TMachineKey& Key() const { return Identity.Key(); }
+    // Bytes of this machine's guaranteed messages still kept.
+    std::size_t KeptBytes() const { return LogBytes; }
 
 private:
     enum class TRole { Idle, Host, Joining, Client, Migrating, Lost };
@@ -161,8 +187,14 @@ private:
         bool Up = false;     // connected, and not being closed
         bool Joined = false; // said hello (or rejoined) and was welcomed
         TTime Deadline{};    // to say hello, or (joined) to own a player
-        TMachineKey KeyHash{};
+        TMachineKey Key{};
+        TMachineKey Challenge{};           // what a claim on this connection must sign
         std::optional<TRejoin> HeldRejoin; // came before this machine knew it was the new host
+        // Host side, by sending player: the last guaranteed message it acknowledged, and the
+        // last sent to it (or that might have been, before this machine hosted).
+        std::map<DPID, std::uint32_t> Acked, SentUpTo;
+        std::size_t Backlog = 0;
+        std::map<TConnId, std::size_t> BacklogBy; // by origin
     };
 
     struct TPlayer {
@@ -171,9 +203,18 @@ private:
         std::string LongName;
         bool Local = false;
         TAddress Machine;
-        TMachineKey KeyHash{}; // of its machine's secret; a local player's is this machine's own
+        TMachineKey Key{};     // its machine's; a local player's is this machine's own
         TConnId Owner = 0;     // host only: the connection of its machine (0: this one)
         bool Confirmed = true; // host only, after taking over: its machine has come back
+        // Its last guaranteed message and plain message taken (a local player's: sent).
+        std::uint32_t Got = 0;
+        std::uint32_t GotPlain = 0;
+    };
+
+    struct TKept {
+        DPID From = 0;
+        std::uint32_t Seq = 0;
+        std::vector<std::uint8_t> Bytes;
     };
 
     struct TRequest {
@@ -188,11 +229,20 @@ private:
 
     // Sending and the connection table.
     void SendTo(TConnId Conn, const TPacket& Packet, bool Reliable = true);
-    void SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Bytes, bool Reliable);
+    void SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Bytes, bool Reliable,
+                   TConnId Origin = 0);
+    bool Charge(TConnId Conn, TConn& C, std::size_t Bytes, TConnId Origin);
     TConnId Open(TAddress To);
     void Close(TConnId Conn, bool Immediately);
     void Refuse(TConnId Conn, HRESULT Code);
-    template <class F> void ForJoined(F&& Do);
+    void Drop(TConnId Conn);
+    void Settle(TTime Now);
+    void Gone(TConnId Conn, bool WasJoined, TTime Now);
+    template <class F> void ForJoined(F&& Do) {
+        for (auto& [id, c] : Conns)
+            if (c.Up && c.Joined)
+                Do(id);
+    }
     bool OwnsPlayers(TConnId Conn) const;
     void Announce(const TPacket& Packet, TConnId Except);
 
@@ -200,6 +250,7 @@ private:
     TPlayer* FindPlayer(DPID Id);
     void Learn(DPID Id);
     DPID AllocateId();
+    bool CanAddPlayer() const;
     bool Joinable() const;
     void AddPlayer(TPlayer Player, bool Announce);
     void RemovePlayer(DPID Id);
@@ -210,14 +261,24 @@ private:
     TPlayerEntry EntryOf(const TPlayer& P) const;
     TPlayer PlayerOf(const TPlayerEntry& E) const;
     TWelcome Snapshot() const;
-    void Route(DPID From, DPID To, bool Reliable, const std::vector<std::uint8_t>& Bytes,
-               const std::vector<std::uint8_t>& Payload, TConnId Source);
-    TMachineKey NextSecret();
+    void Route(const TData& Data, const std::vector<std::uint8_t>& Bytes, TConnId Source);
+
+    // Guaranteed delivery (SessionCoreDelivery.cpp).
+    bool Take(TPlayer& From, const TData& Data);
+    bool Authentic(const TPlayer& From, const TData& Data) const;
+    void Keep(TPlayer& Local, const TData& Data, std::vector<std::uint8_t> Bytes);
+    void Hold(const TData& Data, const std::vector<std::uint8_t>& Bytes);
+    void Resend(TConnId Conn);
+    void Acknowledge(TConnId Conn, TConn& C, const TAck& Ack);
+    void Trim(const TStable& Stable);
+    std::uint32_t Delivered(const TPlayer& P) const;
+    void Beat(TTime Now);
+    std::vector<TMark> Marks() const;
 
     // Packets by where they come from.
     void FromHost(TPacket& Packet, TTime Now);
     void FromMachine(TConnId Conn, TConn& C, TPacket& Packet, std::span<const std::uint8_t> Bytes,
-                     bool Reliable, TTime Now);
+                     TTime Now);
     void FromCandidate(TConnId Conn, TPacket& Packet, TTime Now);
     void Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime Now);
     void AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R);
@@ -227,16 +288,15 @@ private:
     void HostLost(TTime Now);
     void Elect(TTime Now);
     void ConnectToCandidate(TTime Now);
+    void Claim(TConnId Conn, const TChallenge& Challenge);
     void CandidateFailed(TTime Now);
     void BecomeHost(TTime Now);
 
     std::vector<TAction> Actions;
     std::map<TConnId, TConn> Conns;
+    std::vector<TConnId> Doomed; // dropped while the table was being walked
     TConnId NextConn = 1;
-    TMachineKey Seed;
-    std::uint64_t SecretsDrawn = 0;
-    TMachineKey Secret{};
-    TMachineKey Pending{}; // the secret promised in a rejoin, taken once welcomed
+    TMachineIdentity Identity;
 
     TRole Role = TRole::Idle;
     bool Leaving = false;
@@ -252,9 +312,17 @@ private:
     std::vector<TPlayer> Players;
     DPID NextId = DPID_FIRSTPLAYER;
 
+    // This machine's guaranteed messages until every machine has them.
+    std::uint32_t NextSeq = 1;
+    std::deque<TKept> Log;
+    std::size_t LogBytes = 0;
+
     // Client side.
     TConnId HostConn = 0;
     TAddress HostAddress;
+    TTime HostHeard{};
+    bool AckDue = false;
+    TTime NextAck{};
     std::optional<TTime> JoinDeadline;
     std::map<std::uint32_t, TRequest> Requests; // by request number, which is also the nonce
 
@@ -263,11 +331,13 @@ private:
     TAddress Target;
     TTime TargetDeadline{};
     std::optional<TTime> RetryAt;
-    std::vector<std::pair<bool, std::vector<std::uint8_t>>> Held;
-    std::size_t HeldBytes = 0;
 
     // Host side.
     std::optional<TTime> GraceEnd;
+    TTime NextBeat{};
+    // While the host changes: what was relayed for each machine (by key) not yet back.
+    std::map<TMachineKey, std::vector<std::vector<std::uint8_t>>> Waiting;
+    std::map<TMachineKey, std::size_t> WaitingBytes;
     TQueryLimiter Limiter;
 };
 

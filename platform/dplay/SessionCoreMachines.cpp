@@ -2,8 +2,6 @@
 // new host.
 #include "SessionCore.h"
 
-#include "Sha256.h"
-
 #include <algorithm>
 
 namespace dplay {
@@ -24,7 +22,9 @@ TConnId TSessionCore::Accept(TAddress From, TTime Now) {
     c.Incoming = true;
     c.Up = true;
     c.Deadline = Now + kHelloTime;
+    c.Challenge = Identity.Draw();
     Conns.emplace(id, c);
+    SendTo(id, TChallenge{c.Challenge});
     return id;
 }
 
@@ -34,18 +34,11 @@ void TSessionCore::Connected(TConnId Conn, TTime) {
         return;
     it->second.Up = true;
     if (Conn == HostConn && Role == TRole::Joining) {
-        SendTo(Conn, THello{Application, Instance, Sha256(Secret)});
+        SendTo(Conn, THello{Application, Instance, Identity.Key()});
         return;
     }
-    if (Conn == CandidateConn && Role == TRole::Migrating) {
-        Pending = NextSecret();
-        TRejoin r{Application, Instance, NextId, Secret, Sha256(Pending), {}};
-        for (const auto& p : Players)
-            if (p.Local)
-                r.Own.push_back(EntryOf(p));
-        SendTo(Conn, r);
-        return;
-    }
+    if (Conn == CandidateConn && Role == TRole::Migrating)
+        return;         // the claim waits for the would-be host's challenge
     Close(Conn, false); // a connection this machine no longer wants
 }
 
@@ -55,6 +48,11 @@ void TSessionCore::Disconnected(TConnId Conn, TTime Now) {
         return;
     const bool wasJoined = it->second.Joined;
     Conns.erase(it);
+    Gone(Conn, wasJoined, Now);
+    Settle(Now);
+}
+
+void TSessionCore::Gone(TConnId Conn, bool WasJoined, TTime Now) {
     if (Leaving) {
         if (Conns.empty())
             Done = true;
@@ -73,7 +71,7 @@ void TSessionCore::Disconnected(TConnId Conn, TTime Now) {
         CandidateFailed(Now);
         return;
     }
-    if (Role != TRole::Host || !wasJoined)
+    if (Role != TRole::Host || !WasJoined)
         return;
     std::vector<DPID> gone;
     for (const auto& p : Players)
@@ -85,20 +83,22 @@ void TSessionCore::Disconnected(TConnId Conn, TTime Now) {
     }
 }
 
-void TSessionCore::Received(TConnId Conn, std::span<const std::uint8_t> Bytes, bool Reliable,
-                            TTime Now) {
+void TSessionCore::Received(TConnId Conn, std::span<const std::uint8_t> Bytes, TTime Now) {
     const auto it = Conns.find(Conn);
     if (it == Conns.end() || !it->second.Up || Leaving)
         return;
     auto decoded = DecodePacket(Bytes);
     if (!decoded)
         return; // malformed: dropped
-    if (Conn == HostConn)
-        return FromHost(*decoded, Now);
-    if (Conn == CandidateConn)
-        return FromCandidate(Conn, *decoded, Now);
-    if (it->second.Incoming)
-        FromMachine(Conn, it->second, *decoded, Bytes, Reliable, Now);
+    if (Conn == HostConn) {
+        HostHeard = Now;
+        FromHost(*decoded, Now);
+    } else if (Conn == CandidateConn) {
+        FromCandidate(Conn, *decoded, Now);
+    } else if (it->second.Incoming) {
+        FromMachine(Conn, it->second, *decoded, Bytes, Now);
+    }
+    Settle(Now);
 }
 
 // Packets from the host to this client.
@@ -111,6 +111,7 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         Name = w->Name;
         NextId = std::max<DPID>(NextId, w->NextId);
         Role = TRole::Client;
+        HostHeard = Now;
         for (const auto& e : w->Players)
             if (!FindPlayer(e.Id))
                 AddPlayer(PlayerOf(e), false);
@@ -139,12 +140,10 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         AddPlayer(p, false);
         Act(TPlayerDoneAction{c->Nonce, DP_OK, c->Id});
     } else if (auto* a = std::get_if<TPlayerAdded>(&Packet)) {
+        // A player's key never changes: a host that could change it could speak for it.
         if (TPlayer* known = FindPlayer(a->Player.Id)) {
-            if (!known->Local) {
-                const TPlayer fresh = PlayerOf(a->Player);
-                known->Machine = fresh.Machine;
-                known->KeyHash = fresh.KeyHash;
-            }
+            if (!known->Local)
+                known->Machine = PlayerOf(a->Player).Machine;
             return;
         }
         AddPlayer(PlayerOf(a->Player), true);
@@ -152,15 +151,18 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         if (const TPlayer* p = FindPlayer(r->Id); p && !p->Local)
             RemovePlayer(r->Id);
     } else if (auto* d = std::get_if<TData>(&Packet)) {
-        const TPlayer* from = FindPlayer(d->From);
-        if (from && from->Local)
+        TPlayer* from = FindPlayer(d->From);
+        if (!from || from->Local)
             return; // nobody speaks for this machine's players
         if (d->To != DPID_ALLPLAYERS) {
             const TPlayer* to = FindPlayer(d->To);
             if (!to || !to->Local)
                 return;
         }
-        Deliver(d->From, d->To, d->Payload);
+        if (Authentic(*from, *d) && Take(*from, *d))
+            Deliver(d->From, d->To, d->Payload);
+    } else if (auto* st = std::get_if<TStable>(&Packet)) {
+        Trim(*st);
     } else if (std::holds_alternative<THostLeaving>(Packet)) {
         HostLost(Now);
     }
@@ -168,7 +170,7 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
 
 // Packets that reach the host from a machine (or a rejoin held on a would-be host).
 void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
-                               std::span<const std::uint8_t> Bytes, bool Reliable, TTime Now) {
+                               std::span<const std::uint8_t> Bytes, TTime Now) {
     if (auto* h = std::get_if<THello>(&Packet)) {
         if (!C.Joined && !C.HeldRejoin)
             Welcome(Conn, C, *h, Now);
@@ -192,7 +194,7 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
     if (!C.Joined || Role != TRole::Host)
         return;
     if (auto* c = std::get_if<TCreatePlayer>(&Packet)) {
-        const DPID id = Joinable() ? AllocateId() : 0;
+        const DPID id = CanAddPlayer() ? AllocateId() : 0;
         if (id == 0) {
             SendTo(Conn,
                    TPlayerCreated{c->Nonce, static_cast<std::uint32_t>(DPERR_CANTADDPLAYER), 0});
@@ -203,18 +205,26 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
         p.ShortName = c->ShortName;
         p.LongName = c->LongName;
         p.Machine = C.Address;
-        p.KeyHash = C.KeyHash;
+        p.Key = C.Key;
         p.Owner = Conn;
         AddPlayer(p, true);
         SendTo(Conn, TPlayerCreated{c->Nonce, 0, id});
         Announce(TPlayerAdded{EntryOf(p)}, Conn);
     } else if (auto* d = std::get_if<TData>(&Packet)) {
-        const TPlayer* from = FindPlayer(d->From);
+        TPlayer* from = FindPlayer(d->From);
         if (!from || from->Owner != Conn)
             return; // a machine speaks only for its own players
         if (d->To != DPID_ALLPLAYERS && !FindPlayer(d->To))
             return;
-        Route(d->From, d->To, Reliable, {Bytes.begin(), Bytes.end()}, d->Payload, Conn);
+        if (!Authentic(*from, *d))
+            return;
+        // What this machine has seen already is relayed all the same: a machine sends its
+        // messages again after a change of host for those that missed them.
+        if (Take(*from, *d))
+            Deliver(d->From, d->To, d->Payload);
+        Route(*d, {Bytes.begin(), Bytes.end()}, Conn);
+    } else if (auto* a = std::get_if<TAck>(&Packet)) {
+        Acknowledge(Conn, C, *a);
     }
 }
 
@@ -227,36 +237,52 @@ void TSessionCore::Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime No
     if (refusal != DP_OK)
         return Refuse(Conn, refusal);
     C.Joined = true;
-    C.KeyHash = Hello.KeyHash;
+    C.Key = Hello.Key;
     C.Deadline = Now + kIdleTime;
+    // A newcomer takes only what is sent from now on, so it holds back no one's log.
+    for (const auto& p : Players)
+        C.Acked[p.Id] = p.Got;
     SendTo(Conn, Snapshot());
 }
 
 // A machine claims its players back from this new host. It gets those the roster holds for the
-// key it proves, and nothing else: no new players, nobody else's.
+// key that signed this connection's challenge, and nothing else: no new players, nobody else's.
 void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
     C.HeldRejoin.reset();
-    const TMachineKey proven = Sha256(R.Secret);
-    std::vector<TPlayer*> claimed;
-    for (const auto& e : R.Own) {
-        TPlayer* known = FindPlayer(e.Id);
-        if (known && !known->Local && !known->Confirmed && !known->Owner &&
-            known->KeyHash == proven &&
-            std::find(claimed.begin(), claimed.end(), known) == claimed.end())
-            claimed.push_back(known);
-    }
-    if (claimed.empty())
+    const auto open = [&](const TPlayerEntry& E) -> TPlayer* {
+        TPlayer* known = FindPlayer(E.Id);
+        return known && !known->Local && !known->Confirmed && !known->Owner ? known : nullptr;
+    };
+    const TPlayer* first = nullptr;
+    for (const auto& e : R.Own)
+        if ((first = open(e)))
+            break;
+    if (!first || !TMachineIdentity::Verify(first->Key, R.Proof,
+                                            SignedClaim(Instance, C.Challenge, first->Key, R.Own)))
         return Refuse(Conn, DPERR_NOSESSIONS);
+    const TMachineKey key = first->Key;
     C.Joined = true;
-    C.KeyHash = R.NextKeyHash;
-    NextId = std::max<DPID>(NextId, R.NextId);
-    for (TPlayer* p : claimed) {
-        p->Owner = Conn;
-        p->Confirmed = true;
-        p->Machine = C.Address;
-        p->KeyHash = R.NextKeyHash;
-    }
+    C.Key = key;
+    for (const auto& e : R.Own)
+        if (TPlayer* p = open(e); p && p->Key == key) {
+            p->Owner = Conn;
+            p->Confirmed = true;
+            p->Machine = C.Address;
+        }
+    // What it has, as it says; anything this machine has seen might have been meant for it.
+    for (const auto& p : Players)
+        C.SentUpTo[p.Id] = p.Got;
+    for (const auto& m : R.Received)
+        if (const TPlayer* p = FindPlayer(m.Player))
+            C.Acked[m.Player] = std::min(m.Seq, p->Got);
     SendTo(Conn, Snapshot());
+    Resend(Conn);
+    if (const auto waiting = Waiting.find(key); waiting != Waiting.end()) {
+        for (const auto& bytes : waiting->second)
+            SendBytes(Conn, bytes, true);
+        Waiting.erase(waiting);
+        WaitingBytes.erase(key);
+    }
     for (const auto& p : Players)
         if (p.Owner == Conn)
             Announce(TPlayerAdded{EntryOf(p)}, Conn);
@@ -266,15 +292,17 @@ void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
 void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
     if (Role != TRole::Migrating)
         return;
-    if (auto* w = std::get_if<TWelcome>(&Packet)) {
+    if (auto* c = std::get_if<TChallenge>(&Packet)) {
+        Claim(Conn, *c);
+    } else if (auto* w = std::get_if<TWelcome>(&Packet)) {
         if (!(w->Instance == Instance))
             return;
         CandidateConn = 0;
         HostConn = Conn;
         HostAddress = Target;
         Role = TRole::Client;
+        HostHeard = Now;
         RetryAt.reset();
-        Secret = Pending; // the old one was shown to this host
         NextId = std::max<DPID>(NextId, w->NextId);
         std::vector<DPID> gone;
         for (const auto& p : Players)
@@ -286,17 +314,14 @@ void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
         for (const auto& e : w->Players) {
             TPlayer* known = FindPlayer(e.Id);
             const TPlayer fresh = PlayerOf(e);
-            if (!known) {
+            if (!known)
                 AddPlayer(fresh, true);
-            } else if (!known->Local) {
+            else if (!known->Local)
                 known->Machine = fresh.Machine;
-                known->KeyHash = fresh.KeyHash;
-            }
         }
-        for (auto& h : Held)
-            SendBytes(HostConn, h.second, h.first);
-        Held.clear();
-        HeldBytes = 0;
+        // The old host may have passed on only some of them, or none.
+        Resend(HostConn);
+        AckDue = true;
     } else if (std::holds_alternative<TRefuse>(Packet)) {
         // Not host (yet): the candidate may not have noticed the old host's end.
         Close(Conn, true);
@@ -351,6 +376,17 @@ void TSessionCore::ConnectToCandidate(TTime) {
     CandidateConn = Open(Target);
 }
 
+// The claim is signed over the would-be host's challenge, so that host cannot use it anywhere
+// else, and tells how far this machine has received everyone's guaranteed messages.
+void TSessionCore::Claim(TConnId Conn, const TChallenge& Challenge) {
+    TRejoin r{Application, Instance, {}, {}, Marks()};
+    for (const auto& p : Players)
+        if (p.Local)
+            r.Own.push_back(EntryOf(p));
+    r.Proof = Identity.Sign(SignedClaim(Instance, Challenge.Nonce, Identity.Key(), r.Own));
+    SendTo(Conn, r);
+}
+
 void TSessionCore::CandidateFailed(TTime Now) {
     if (Role != TRole::Migrating)
         return;
@@ -373,6 +409,7 @@ void TSessionCore::BecomeHost(TTime Now) {
         }
     }
     GraceEnd = Now + kGraceTime;
+    NextBeat = Now;
     Act(TQuerySocketAction{true});
     PostSystem(DPSYS_HOST);
     std::vector<TConnId> holding;

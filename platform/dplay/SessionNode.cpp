@@ -8,7 +8,6 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/random.h>
 #include <unistd.h>
 
 #include <optional>
@@ -23,11 +22,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kBindRetry = 500ms; // the old host may still hold the query port
 constexpr std::size_t kMaxPeers = 64;
-// What one machine may make this one hold: reassembling its incoming messages, and its
-// outgoing guaranteed messages not yet acknowledged. A machine past the second is not keeping
-// up (or will not acknowledge) and is dropped rather than queued for without end.
+// What one machine may make this one hold while reassembling its incoming messages. What it is
+// sent and has not acknowledged is the core's to count (TSessionCore::kMaxBacklog).
 constexpr std::size_t kMaxWaitingData = 2 * kMaxMessageSize + 4096;
-constexpr std::size_t kMaxBacklog = 8u << 20;
 constexpr enet_uint8 kReliableChannel = 0;
 constexpr enet_uint8 kUnreliableChannel = 1;
 constexpr enet_uint8 kChannels = 2;
@@ -42,43 +39,33 @@ void InitializeEnet() {
     (void)result;
 }
 
-TMachineKey RandomSeed() {
-    TMachineKey seed{};
-    std::size_t got = 0;
-    while (got < seed.size()) {
-        const ssize_t n = ::getrandom(seed.data() + got, seed.size() - got, 0);
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    if (got < seed.size()) {
-        std::random_device device;
-        for (auto& b : seed)
-            b = static_cast<std::uint8_t>(device());
-    }
-    return seed;
-}
-
 // What the node keeps of a peer, in its data field.
 struct TLink {
     TConnId Conn = 0;
-    std::size_t Backlog = 0; // guaranteed bytes handed to ENet and not yet let go
 };
 
 TLink* LinkOf(ENetPeer* Peer) {
     return static_cast<TLink*>(Peer->data);
 }
 
-void ReleaseBacklog(ENetPacket* Packet) {
-    if (auto* link = static_cast<TLink*>(Packet->userData))
-        link->Backlog -= std::min(link->Backlog, Packet->dataLength);
+// A guaranteed packet on its way, so that the core hears when ENet lets go of it.
+struct TInFlight {
+    TSessionCore* Core = nullptr;
+    TConnId Conn = 0;
+    TConnId Origin = 0;
+};
+
+void ReleaseInFlight(ENetPacket* Packet) {
+    auto* f = static_cast<TInFlight*>(Packet->userData);
+    f->Core->Released(f->Conn, f->Origin, Packet->dataLength);
+    delete f;
 }
 
 } // namespace
 
 struct TSessionNode::TState {
     TState(TSessionShared& AShared, const TConnectionData& AConnection)
-        : Shared(AShared), Connection(AConnection), Core(RandomSeed()),
+        : Shared(AShared), Connection(AConnection), Core(TMachineIdentity::RandomSeed()),
           Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()), Queries(AConnection) {}
 
     TSessionShared& Shared;
@@ -164,7 +151,7 @@ struct TSessionNode::TState {
     void Attach(ENetPeer* Peer, TConnId Conn) {
         enet_peer_timeout(Peer, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMin, kTimeoutMax);
         enet_peer_ping_interval(Peer, kPingInterval);
-        Peer->data = new TLink{Conn, 0};
+        Peer->data = new TLink{Conn};
         Peers[Conn] = Peer;
     }
 
@@ -187,34 +174,16 @@ struct TSessionNode::TState {
 
     void Do(TSendAction& A) {
         const auto it = Peers.find(A.Conn);
-        if (it == Peers.end() || it->second->state != ENET_PEER_STATE_CONNECTED)
-            return;
-        ENetPeer* peer = it->second;
-        TLink* link = LinkOf(peer);
-        if (A.Reliable && link->Backlog + A.Bytes.size() > kMaxBacklog) {
-            Drop(A.Conn);
-            return;
-        }
         ENetPacket* packet = enet_packet_create(A.Bytes.data(), A.Bytes.size(),
                                                 A.Reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
         if (A.Reliable) {
-            packet->userData = link;
-            packet->freeCallback = ReleaseBacklog;
-            link->Backlog += A.Bytes.size();
+            packet->userData = new TInFlight{&Core, A.Conn, A.Origin};
+            packet->freeCallback = ReleaseInFlight;
         }
-        if (enet_peer_send(peer, A.Reliable ? kReliableChannel : kUnreliableChannel, packet) != 0)
+        if (it == Peers.end() || it->second->state != ENET_PEER_STATE_CONNECTED ||
+            enet_peer_send(it->second, A.Reliable ? kReliableChannel : kUnreliableChannel,
+                           packet) != 0)
             enet_packet_destroy(packet);
-    }
-
-    // A machine that cannot take what it is sent: gone, as if it had vanished.
-    void Drop(TConnId Conn) {
-        const auto it = Peers.find(Conn);
-        if (it == Peers.end())
-            return;
-        ENetPeer* peer = it->second;
-        enet_peer_reset(peer);
-        Detach(peer);
-        Core.Disconnected(Conn, TClock::now());
     }
 
     void Do(TConnectAction& A) {
@@ -318,9 +287,10 @@ struct TSessionNode::TState {
         Apply();
     }
 
-    void Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
-        Core.Send(From, To, Guaranteed, std::move(Data));
+    HRESULT Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
+        const HRESULT hr = Core.Send(From, To, Guaranteed, std::move(Data), TClock::now());
         Apply();
+        return hr;
     }
 
     void Leave() {
@@ -362,8 +332,7 @@ struct TSessionNode::TState {
             break;
         case ENET_EVENT_TYPE_RECEIVE:
             if (link)
-                Core.Received(link->Conn, {Event.packet->data, Event.packet->dataLength},
-                              (Event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0, now);
+                Core.Received(link->Conn, {Event.packet->data, Event.packet->dataLength}, now);
             enet_packet_destroy(Event.packet);
             break;
         case ENET_EVENT_TYPE_NONE:
@@ -441,9 +410,11 @@ HRESULT TSessionNode::CreatePlayer(const std::string& ShortName, const std::stri
     return hr;
 }
 
-void TSessionNode::Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
+HRESULT TSessionNode::Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
     auto shared = std::make_shared<std::vector<std::uint8_t>>(std::move(Data));
-    Post([=](TState& S) { S.Send(From, To, Guaranteed, std::move(*shared)); });
+    return Ask<HRESULT>([=](TState& S, std::promise<HRESULT> Reply) {
+        Reply.set_value(S.Send(From, To, Guaranteed, std::move(*shared)));
+    });
 }
 
 bool TSessionNode::IsHost() {

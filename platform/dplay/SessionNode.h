@@ -36,8 +36,9 @@ public:
                  const GUID& Instance);
     HRESULT CreatePlayer(const std::string& ShortName, const std::string& LongName, HANDLE Event,
                          DPID& Id);
-    // Queued; the caller has checked the identifiers and the size.
-    void Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
+    // The caller has checked the identifiers and the size. DPERR_BUSY when a guaranteed
+    // message cannot be kept until every machine has it.
+    HRESULT Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
     // Leaves the session (telling the others) and ends the thread.
     void Close();
 

@@ -55,12 +55,6 @@ void TWireReader::U8(std::uint8_t& V) {
     V = Take(1, p) ? p[0] : 0;
 }
 
-void TWireReader::Key(TMachineKey& V) {
-    const std::uint8_t* p;
-    if (Take(V.size(), p))
-        std::memcpy(V.data(), p, V.size());
-}
-
 void TWireReader::U16(std::uint16_t& V) {
     const std::uint8_t* p;
     V = Take(2, p) ? static_cast<std::uint16_t>(p[0] | (p[1] << 8)) : 0;
@@ -160,7 +154,8 @@ template <class A> void Transfer(A& Ar, TPlayerEntry& P) {
     Ar.U32(P.Id);
     Ar.U32(P.MachineIp);
     Ar.U16(P.MachinePort);
-    Ar.Key(P.KeyHash);
+    Ar.Fixed(P.Key);
+    Ar.U32(P.Seq);
     Ar.Name(P.ShortName);
     Ar.Name(P.LongName);
     if (!ValidPlayerId(P.Id))
@@ -183,10 +178,29 @@ template <class A> void Players(A& Ar, std::vector<TPlayerEntry>& List) {
     }
 }
 
+template <class A> void Marks(A& Ar, std::vector<TMark>& List) {
+    auto n = static_cast<std::uint32_t>(List.size());
+    Ar.U32(n);
+    if (n > kMaxListedPlayers) {
+        Ar.Fail();
+        return;
+    }
+    if constexpr (A::Reading)
+        List.resize(n);
+    for (auto& m : List) {
+        Ar.U32(m.Player);
+        Ar.U32(m.Seq);
+        if (Ar.Failed || !ValidPlayerId(m.Player)) {
+            Ar.Fail();
+            return;
+        }
+    }
+}
+
 template <class A> void Transfer(A& Ar, THello& M) {
     Ar.Guid(M.Application);
     Ar.Guid(M.Instance);
-    Ar.Key(M.KeyHash);
+    Ar.Fixed(M.Key);
 }
 
 template <class A> void Transfer(A& Ar, TWelcome& M) {
@@ -231,23 +245,36 @@ template <class A> void Transfer(A& Ar, TPlayerRemoved& M) {
 template <class A> void Transfer(A& Ar, TData& M) {
     Ar.U32(M.From);
     Ar.U32(M.To);
+    Ar.U32(M.Seq);
+    Ar.U8(M.Guaranteed);
+    Ar.Fixed(M.Signature);
     Ar.Blob(M.Payload);
-    if (!ValidPlayerId(M.From) || (M.To != 0 && !ValidPlayerId(M.To)))
+    if (!ValidPlayerId(M.From) || (M.To != 0 && !ValidPlayerId(M.To)) || M.Seq == 0 ||
+        M.Guaranteed > 1)
         Ar.Fail();
 }
 
 template <class A> void Transfer(A& Ar, TRejoin& M) {
     Ar.Guid(M.Application);
     Ar.Guid(M.Instance);
-    Ar.U32(M.NextId);
-    Ar.Key(M.Secret);
-    Ar.Key(M.NextKeyHash);
+    Ar.Fixed(M.Proof);
     Players(Ar, M.Own);
-    if (!ValidPlayerId(M.NextId))
-        Ar.Fail();
+    Marks(Ar, M.Received);
 }
 
 template <class A> void Transfer(A&, THostLeaving&) {}
+
+template <class A> void Transfer(A& Ar, TChallenge& M) {
+    Ar.Fixed(M.Nonce);
+}
+
+template <class A> void Transfer(A& Ar, TAck& M) {
+    Marks(Ar, M.Received);
+}
+
+template <class A> void Transfer(A& Ar, TStable& M) {
+    Marks(Ar, M.Delivered);
+}
 
 template <class T> std::vector<std::uint8_t> Write(T Value) {
     TWireWriter w;
@@ -345,6 +372,12 @@ template <class A> void TransferPacket(A& Ar, TPacket& P, TPacketKind Kind) {
         return Transfer(Ar, P.emplace<TRejoin>());
     case TPacketKind::HostLeaving:
         return Transfer(Ar, P.emplace<THostLeaving>());
+    case TPacketKind::Challenge:
+        return Transfer(Ar, P.emplace<TChallenge>());
+    case TPacketKind::Ack:
+        return Transfer(Ar, P.emplace<TAck>());
+    case TPacketKind::Stable:
+        return Transfer(Ar, P.emplace<TStable>());
     }
     Ar.Fail();
 }
@@ -373,6 +406,50 @@ std::optional<TPacket> DecodePacket(std::span<const std::uint8_t> Bytes) {
     if (r.Failed || !r.AtEnd())
         return std::nullopt;
     return packet;
+}
+
+namespace {
+
+// Signed bytes start with their own tag and the session, so no signature stands for anything
+// else: "MVD3" for a message, "MVR3" for a claim.
+constexpr std::uint32_t kSignedDataTag = 0x3344564D;
+constexpr std::uint32_t kSignedClaimTag = 0x3352564D;
+
+void Tag(TWireWriter& W, std::uint32_t Tag, const GUID& Instance) {
+    W.U32(Tag);
+    GUID instance = Instance;
+    W.Guid(instance);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> SignedData(const GUID& Instance, const TData& Data) {
+    TWireWriter w;
+    w.Bytes.reserve(32 + Data.Payload.size());
+    Tag(w, kSignedDataTag, Instance);
+    std::uint32_t from = Data.From, to = Data.To, seq = Data.Seq;
+    std::uint8_t guaranteed = Data.Guaranteed;
+    w.U32(from);
+    w.U32(to);
+    w.U32(seq);
+    w.U8(guaranteed);
+    w.Bytes.insert(w.Bytes.end(), Data.Payload.begin(), Data.Payload.end());
+    return std::move(w.Bytes);
+}
+
+std::vector<std::uint8_t> SignedClaim(const GUID& Instance, const TMachineKey& Challenge,
+                                      const TMachineKey& Key,
+                                      const std::vector<TPlayerEntry>& Own) {
+    TWireWriter w;
+    Tag(w, kSignedClaimTag, Instance);
+    TMachineKey challenge = Challenge, key = Key;
+    w.Fixed(challenge);
+    w.Fixed(key);
+    for (const auto& p : Own) {
+        std::uint32_t id = p.Id;
+        w.U32(id);
+    }
+    return std::move(w.Bytes);
 }
 
 } // namespace dplay

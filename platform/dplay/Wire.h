@@ -6,6 +6,7 @@
 
 #include "platform/com/Com.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +18,7 @@
 
 namespace dplay {
 
-inline constexpr std::uint8_t kWireVersion = 2;
+inline constexpr std::uint8_t kWireVersion = 3;
 inline constexpr std::size_t kMaxMessageSize = 1u << 20;
 inline constexpr std::size_t kMaxNameSize = 255;
 // More players than a session would ever list; bounds what one packet may claim.
@@ -26,16 +27,19 @@ inline constexpr std::size_t kMaxListedPlayers = 1024;
 // The fixed UDP port on which a host answers session queries (README: "Finding sessions").
 inline constexpr std::uint16_t kDefaultQueryPort = 29540;
 
-// A machine's proof of who it is: a random secret it keeps, and that secret's hash, which the
-// host hands to every machine along with the players it owns. Only the owner can later show a
-// secret that hashes to it.
+// A machine's public signing key, which the host hands to every machine along with the players
+// it owns. Only the owner holds the matching secret key, so only it can sign their messages and
+// claim them back after a change of host.
 using TMachineKey = std::array<std::uint8_t, 32>;
+using TSignature = std::array<std::uint8_t, 64>;
 
 class TWireWriter {
 public:
     static constexpr bool Reading = false;
     void U8(std::uint8_t& V) { Bytes.push_back(V); }
-    void Key(TMachineKey& V) { Bytes.insert(Bytes.end(), V.begin(), V.end()); }
+    template <std::size_t N> void Fixed(std::array<std::uint8_t, N>& V) {
+        Bytes.insert(Bytes.end(), V.begin(), V.end());
+    }
     void U16(std::uint16_t& V);
     void U32(std::uint32_t& V);
     void Guid(GUID& V);
@@ -53,7 +57,11 @@ public:
     void U8(std::uint8_t& V);
     void U16(std::uint16_t& V);
     void U32(std::uint32_t& V);
-    void Key(TMachineKey& V);
+    template <std::size_t N> void Fixed(std::array<std::uint8_t, N>& V) {
+        const std::uint8_t* p;
+        if (Take(N, p))
+            std::copy(p, p + N, V.begin());
+    }
     void Guid(GUID& V);
     void Name(std::string& V);
     void Blob(std::vector<std::uint8_t>& V);
@@ -131,24 +139,37 @@ enum class TPacketKind : std::uint8_t {
     Data = 8,
     Rejoin = 9,
     HostLeaving = 10,
+    Challenge = 11,
+    Ack = 12,
+    Stable = 13,
 };
 
 // A player as machines tell each other: its machine is where it can be reached should the
-// host go, and that machine's key hash is what it must match to claim the player back then.
-// MachineIp 0 means "the host's own address" (the receiver knows it).
+// host go, and that machine's key is what its messages and its claim after a change of host
+// must be signed with. MachineIp 0 means "the host's own address" (the receiver knows it). Seq
+// is the last guaranteed message of the player that the host has seen, so that a newcomer takes
+// only what is sent after it came.
 struct TPlayerEntry {
     std::uint32_t Id = 0;
     std::uint32_t MachineIp = 0; // network order
     std::uint16_t MachinePort = 0;
-    TMachineKey KeyHash{};
+    TMachineKey Key{};
+    std::uint32_t Seq = 0;
     std::string ShortName;
     std::string LongName;
+};
+
+// How far one player's guaranteed messages have come: received (an acknowledgement to the
+// host), or received by every machine that should have them (the host to their sender).
+struct TMark {
+    std::uint32_t Player = 0;
+    std::uint32_t Seq = 0;
 };
 
 struct THello {
     GUID Application{};
     GUID Instance{};
-    TMachineKey KeyHash{};
+    TMachineKey Key{};
 };
 
 struct TWelcome {
@@ -184,29 +205,58 @@ struct TPlayerRemoved {
     std::uint32_t Id = 0;
 };
 
+// An application message, signed by the machine of its sender so that nobody on the way (the
+// host included) can put words in another player's mouth. Seq counts the sending machine's
+// messages; receivers take each guaranteed one once, and a plain one only if it is newer than
+// the last, so neither can be replayed.
 struct TData {
     std::uint32_t From = 0;
     std::uint32_t To = 0;
+    std::uint32_t Seq = 0;
+    std::uint8_t Guaranteed = 0;
+    TSignature Signature{};
     std::vector<std::uint8_t> Payload;
 };
 
-// Sent to the new host after the old one went: the machine's own players, the highest
-// identifier it has seen (so no identifier is handed out twice), the secret behind the key hash
-// the others hold for it, and the hash of a fresh secret for the next change of host (this one
-// is spent once revealed).
+// Sent to the new host after the old one went: the machine's own players, signed together with
+// the host's challenge for this connection, and how far it has received each player's
+// guaranteed messages (so that the senders' copies are kept until it has them all).
 struct TRejoin {
     GUID Application{};
     GUID Instance{};
-    std::uint32_t NextId = 0;
-    TMachineKey Secret{};
-    TMachineKey NextKeyHash{};
+    TSignature Proof{};
     std::vector<TPlayerEntry> Own;
+    std::vector<TMark> Received;
 };
 
 struct THostLeaving {};
 
-using TPacket = std::variant<THello, TWelcome, TRefuse, TCreatePlayer, TPlayerCreated, TPlayerAdded,
-                             TPlayerRemoved, TData, TRejoin, THostLeaving>;
+// The host's first word on every connection it accepts: what a claim on it must sign, so that a
+// claim cannot be used on another machine or at another time.
+struct TChallenge {
+    TMachineKey Nonce{};
+};
+
+struct TAck {
+    std::vector<TMark> Received;
+};
+
+// Also the host's heartbeat: it goes out twice a second even when empty, so that a host that
+// has gone quiet is noticed.
+struct TStable {
+    std::vector<TMark> Delivered;
+};
+
+using TPacket =
+    std::variant<THello, TWelcome, TRefuse, TCreatePlayer, TPlayerCreated, TPlayerAdded,
+                 TPlayerRemoved, TData, TRejoin, THostLeaving, TChallenge, TAck, TStable>;
+
+// The bytes a machine signs: for a message, and for a claim on its players after a change of
+// host. Each starts with its own tag and names the session, so that no signature stands for
+// anything else.
+std::vector<std::uint8_t> SignedData(const GUID& Instance, const TData& Data);
+std::vector<std::uint8_t> SignedClaim(const GUID& Instance, const TMachineKey& Challenge,
+                                      const TMachineKey& Key, const std::vector<TPlayerEntry>& Own);
 
 std::vector<std::uint8_t> EncodePacket(TPacket Packet);
 std::optional<TPacket> DecodePacket(std::span<const std::uint8_t> Bytes);

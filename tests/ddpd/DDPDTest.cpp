@@ -282,7 +282,7 @@ TEST_F(TwoComponents, AFailedReceiveIsKeptAsTheLastErrorAndReceptionGoesOn) {
 TEST_F(TwoComponents, AnEmptyMessageFromAMachineArrivesEmptyAndWhatFollowsStillArrives) {
     dplaytest::TRawMachine raw(*Guest->Sessions->Objects(0));
     ASSERT_NE(raw.Player, 0u);
-    raw.Send(dplay::TData{raw.Player, DPID_ALLPLAYERS, {}});
+    raw.SendData(DPID_ALLPLAYERS, {});
     Guest->SendData(0, "after", 5);
     ASSERT_TRUE(PumpUntil([&] { return HostLog.Has("msg " + Id(*Guest) + " after"); }));
     EXPECT_TRUE(HostLog.Has("msg " + std::to_string(raw.Player) + " "));

@@ -22,9 +22,9 @@ TEST(DPlayEmptyMessage, IsRefusedToTheSenderAndDeliveredHarmlesslyWhenItArrivesA
 
     TRawMachine raw(found[0]);
     ASSERT_NE(raw.Player, 0u);
-    raw.Send(dplay::TData{raw.Player, DPID_ALLPLAYERS, {}});
-    raw.Send(dplay::TData{raw.Player, DPID_ALLPLAYERS, {}});
-    raw.Send(dplay::TData{raw.Player, DPID_ALLPLAYERS, {2}});
+    raw.SendData(DPID_ALLPLAYERS, {});
+    raw.SendData(DPID_ALLPLAYERS, {});
+    raw.SendData(DPID_ALLPLAYERS, {2});
     // The host reads on past the empty ones, and so does the guest it relays them to.
     for (TPeer* reader : {&host, &guest}) {
         std::vector<std::vector<std::uint8_t>> got;

@@ -6,7 +6,7 @@
 
 namespace dplaytest {
 
-TRawMachine::TRawMachine(const DPSESSIONDESC2& Desc) {
+TRawMachine::TRawMachine(const DPSESSIONDESC2& Desc) : Instance(Desc.guidInstance) {
     enet_initialize();
     ENetAddress local{};
     enet_address_set_host_ip(&local, "127.0.0.1");
@@ -18,7 +18,7 @@ TRawMachine::TRawMachine(const DPSESSIONDESC2& Desc) {
     while (std::chrono::steady_clock::now() < end)
         if (enet_host_service(Host, &e, 20) > 0 && e.type == ENET_EVENT_TYPE_CONNECT)
             break;
-    Send(dplay::THello{Desc.guidApplication, Desc.guidInstance});
+    Send(dplay::THello{Desc.guidApplication, Desc.guidInstance, Identity.Key()});
     Send(dplay::TCreatePlayer{7, "raw", "raw"});
     while (auto packet = Next())
         if (const auto* created = std::get_if<dplay::TPlayerCreated>(&*packet)) {
@@ -54,10 +54,25 @@ void TRawMachine::Send(const dplay::TPacket& Packet) {
     enet_host_flush(Host);
 }
 
-void TRawMachine::Flood(const dplay::TPacket& Packet, int Count, int Batch) {
-    const auto bytes = dplay::EncodePacket(Packet);
-    for (int i = 0; i < Count && Peer->state == ENET_PEER_STATE_CONNECTED; i += Batch) {
+dplay::TData TRawMachine::Signed(DPID To, std::vector<std::uint8_t> Payload, bool Guaranteed) {
+    dplay::TData d{Player, To, NextSeq++, Guaranteed, {}, std::move(Payload)};
+    d.Signature = Identity.Sign(dplay::SignedData(Instance, d));
+    return d;
+}
+
+void TRawMachine::SendData(DPID To, std::vector<std::uint8_t> Payload, bool Guaranteed) {
+    Send(Signed(To, std::move(Payload), Guaranteed));
+}
+
+bool TRawMachine::Connected() const {
+    return Peer->state == ENET_PEER_STATE_CONNECTED;
+}
+
+void TRawMachine::Flood(std::size_t Size, int Count, int Batch) {
+    for (int i = 0; i < Count && Connected(); i += Batch) {
         for (int k = 0; k < Batch; ++k) {
+            const auto bytes = dplay::EncodePacket(
+                Signed(DPID_ALLPLAYERS, std::vector<std::uint8_t>(Size, 0xF1), true));
             ENetPacket* packet =
                 enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
             packet->userData = this;

@@ -13,18 +13,26 @@ const GUID kInstance{0xA, 0xB, 0xC, {9, 9, 9, 9, 9, 9, 9, 9}};
 std::vector<TPacket> EveryPacket() {
     TMachineKey key{};
     key.fill(0x5A);
-    TPlayerEntry p{2, 0x0100007F, 4000, key, "ショート", std::string(255, 'L')};
+    TSignature signature{};
+    signature.fill(0xC3);
+    TPlayerEntry p{2, 0x0100007F, 4000, key, 77, "ショート", std::string(255, 'L')};
     return {THello{kApp, kInstance, key},
-            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, {}, "", ""}}},
+            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, {}, 0, "", ""}}},
             TRefuse{0x8877014A},
             TCreatePlayer{7, "a", "b"},
             TPlayerCreated{7, 0, 5},
             TPlayerAdded{p},
             TPlayerRemoved{3},
-            TData{2, 0, std::vector<std::uint8_t>(49152, 0xAB)},
-            TRejoin{kApp, kInstance, 12, key, {}, {p}},
-            THostLeaving{}};
+            TData{2, 0, 0xFFFFFFFF, 1, signature, std::vector<std::uint8_t>(49152, 0xAB)},
+            TRejoin{kApp, kInstance, signature, {p}, {{2, 5}, {0x7FFFFFFF, 0}}},
+            THostLeaving{},
+            TChallenge{key},
+            TAck{{{3, 1}}},
+            TStable{{}}};
 }
+
+// Version and kind, sender, receiver, number, guaranteed and signature come before the payload.
+constexpr std::size_t kDataHeader = 2 + 4 + 4 + 4 + 1 + 64;
 
 void Put32(std::vector<std::uint8_t>& Bytes, std::size_t At, std::uint32_t V) {
     for (int i = 0; i < 4; ++i)
@@ -34,14 +42,14 @@ void Put32(std::vector<std::uint8_t>& Bytes, std::size_t At, std::uint32_t V) {
 // Packets that break one limit by one and carry every byte they claim, so that nothing but
 // that limit can refuse them.
 std::vector<std::uint8_t> OnePastPayloadLimit() {
-    auto bytes = EncodePacket(TData{2, 0, std::vector<std::uint8_t>(kMaxMessageSize, 1)});
-    Put32(bytes, 10, kMaxMessageSize + 1);
+    auto bytes = EncodePacket(TData{2, 0, 1, 1, {}, std::vector<std::uint8_t>(kMaxMessageSize, 1)});
+    Put32(bytes, kDataHeader, kMaxMessageSize + 1);
     bytes.push_back(1);
     return bytes;
 }
 
 TWelcome WelcomeOf(std::size_t Players) {
-    return {kInstance, 0, 4, 2, "", std::vector<TPlayerEntry>(Players, {5, 0, 1, {}, "s", "l"})};
+    return {kInstance, 0, 4, 2, "", std::vector<TPlayerEntry>(Players, {5, 0, 1, {}, 0, "s", "l"})};
 }
 
 std::vector<std::uint8_t> OnePastPlayerLimit() {
@@ -65,7 +73,7 @@ TEST(DPlayWire, EveryLimitAcceptsAPacketAtItAndRefusesOneOnePastIt) {
         std::vector<std::uint8_t> AtLimit, PastLimit;
     } cases[] = {
         {"payload of 1 MiB",
-         EncodePacket(TData{2, 0, std::vector<std::uint8_t>(kMaxMessageSize, 1)}),
+         EncodePacket(TData{2, 0, 1, 1, {}, std::vector<std::uint8_t>(kMaxMessageSize, 1)}),
          OnePastPayloadLimit()},
         {"players listed", EncodePacket(WelcomeOf(kMaxListedPlayers)), OnePastPlayerLimit()},
         {"first identifier", removing(2), removing(1)},
@@ -111,11 +119,15 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
     withVersion[0] = kWireVersion - 1;
     auto badId = EncodePacket(TPlayerRemoved{2});
     badId[2] = 1; // identifier 1
-    auto badFrom = EncodePacket(TData{2, 0, {}});
+    auto badFrom = EncodePacket(TData{2, 0, 1, 0, {}, {}});
     badFrom[2] = 0;
+    auto seqZero = EncodePacket(TData{2, 0, 1, 0, {}, {}});
+    seqZero[10] = 0;
+    auto guaranteedTwo = EncodePacket(TData{2, 0, 1, 0, {}, {}});
+    guaranteedTwo[14] = 2;
     auto hugeBlob = OnePastPayloadLimit();
-    auto rejoinNextId = EncodePacket(TRejoin{kApp, kInstance, 0x7FFFFFFF, {}, {}, {}});
-    rejoinNextId[2 + 32 + 3] = 0xFF; // the next identifier 0xFFFFFFFF
+    auto markForNobody = EncodePacket(TAck{{{2, 9}}});
+    markForNobody[6] = 1; // player 1
     auto welcomeNextId = EncodePacket(TWelcome{kInstance, 0, 4, 2, "", {}});
     welcomeNextId[2 + 16 + 8] = 1; // the next identifier 1
     auto manyPlayers = OnePastPlayerLimit();
@@ -126,15 +138,17 @@ TEST(DPlayWire, PacketsOutsideTheRulesAreRefused) {
         {"other version", withVersion},
         {"identifier below 2", badId},
         {"sender 0", badFrom},
+        {"message number 0", seqZero},
+        {"guaranteed neither 0 nor 1", guaranteedTwo},
+        {"acknowledgement for identifier 1", markForNobody},
         {"payload over 1 MiB", hugeBlob},
         {"too many players", manyPlayers},
-        {"next identifier past the last in a rejoin", rejoinNextId},
         {"next identifier below the first in a welcome", welcomeNextId},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(DecodePacket(c.Bytes)) << c.What;
     std::vector<std::uint8_t> ok(kMaxMessageSize);
-    EXPECT_TRUE(DecodePacket(EncodePacket(TData{2, 3, ok})));
+    EXPECT_TRUE(DecodePacket(EncodePacket(TData{2, 3, 1, 1, {}, ok})));
     EXPECT_TRUE(EncodePacket(TCreatePlayer{1, std::string(256, 'x'), ""}).empty());
 }
 

@@ -30,16 +30,19 @@ bool Joined(TSim& Sim, int Machine, int Host) {
            Sim.At(Machine).Players[request].first == DP_OK;
 }
 
-dplay::TRejoin Claim(std::vector<DPID> Ids, std::uint32_t NextId = 2) {
-    dplay::TRejoin r{kApp, kInstance, NextId, {}, {}, {}};
-    r.Secret.fill(0x66);
+// A claim signed with a key of the stranger's own, not the owner's.
+dplay::TRejoin Claim(std::vector<DPID> Ids) {
+    dplay::TRejoin r{kApp, kInstance, {}, {}, {}};
+    r.Proof.fill(0x66);
     for (const DPID id : Ids)
-        r.Own.push_back({id, 0, 7000, {}, "intruder", "intruder"});
+        r.Own.push_back({id, 0, 7000, {}, 0, "intruder", "intruder"});
     return r;
 }
 
 bool Refused(const TSim::TRaw& Raw) {
-    return Raw.Closed || (!Raw.Got.empty() && std::holds_alternative<dplay::TRefuse>(Raw.Got[0]));
+    return Raw.Closed || std::any_of(Raw.Got.begin(), Raw.Got.end(), [](const auto& P) {
+               return std::holds_alternative<dplay::TRefuse>(P);
+           });
 }
 
 } // namespace
@@ -88,17 +91,16 @@ TEST(SessionCoreHostile, AClaimPlantedOnTheNextHostCannotTakeAnotherMachinesPlay
     ASSERT_TRUE(Joined(sim, 1, 0));
     ASSERT_TRUE(Joined(sim, 2, 0));
     const DPID victim = sim.At(2).Own().front();
-    // Before the host goes, a stranger asks machine 1 (the next host) for machine 2's player,
-    // and also tries the lowest next identifier trick.
+    // Before the host goes, a stranger asks machine 1 (the next host) for machine 2's player.
     auto& thief = sim.RawConnect(1, Stranger(1));
-    sim.RawSend(thief, dplay::EncodePacket(Claim({victim}, 0x7FFFFFFF)));
+    sim.RawSend(thief, dplay::EncodePacket(Claim({victim})));
     sim.Run(100ms);
     sim.Vanish(0);
     sim.Run(8s);
     ASSERT_TRUE(sim.At(1).Core->IsHost()) << sim.Describe();
     EXPECT_TRUE(Refused(thief));
     // The stranger speaks as the victim: nobody hears it. The victim still speaks for itself.
-    sim.RawSend(thief, dplay::EncodePacket(dplay::TData{victim, DPID_ALLPLAYERS, {'F'}}));
+    sim.RawSend(thief, dplay::EncodePacket(dplay::TData{victim, DPID_ALLPLAYERS, 9, 1, {}, {'F'}}));
     sim.Send(2, victim, DPID_ALLPLAYERS, true, {'R'});
     sim.Run(1s);
     std::vector<std::vector<std::uint8_t>> heard;

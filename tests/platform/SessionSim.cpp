@@ -104,9 +104,15 @@ void TSim::Carry(int Machine, dplay::TAction& Action) {
     TMachine& m = At(Machine);
     if (auto* s = std::get_if<dplay::TSendAction>(&Action)) {
         const std::size_t l = LinkOf(Machine, s->Conn);
-        if (l < Links.size())
+        if (m.Muted) {
+            if (s->Reliable)
+                m.Core->Released(s->Conn, s->Origin, s->Bytes.size());
+        } else if (l < Links.size()) {
             Deliver(l, Links[l].A.Machine == Machine && Links[l].A.Conn == s->Conn ? 0 : 1,
-                    std::move(s->Bytes), s->Reliable);
+                    std::move(s->Bytes), s->Reliable, s->Origin);
+        } else if (s->Reliable) {
+            m.Core->Released(s->Conn, s->Origin, s->Bytes.size());
+        }
     } else if (auto* c = std::get_if<dplay::TConnectAction>(&Action)) {
         const std::size_t l = Links.size();
         TLink link;
@@ -130,17 +136,22 @@ void TSim::Carry(int Machine, dplay::TAction& Action) {
                 return EndLink(l, 0, Clock + Plan.Timeout);
             const TConnId accepted = target.Core->Accept(At(k.A.Machine).Address, Clock);
             Links[l].B.Conn = accepted;
-            Apply(target.Index); // may add links: k is not to be used after this
-            if (!accepted)
+            if (!accepted) {
+                Apply(target.Index);
                 return EndLink(l, 0, Clock + OneWay());
+            }
             Links[l].Up = true;
-            Schedule(Clock + OneWay(), [this, l] {
+            // As with ENet, the opener hears that it is connected before anything sent to it.
+            const TTime connectedAt = Clock + OneWay();
+            Links[l].LastReliable[1] = connectedAt + TMs(1);
+            Schedule(connectedAt, [this, l] {
                 TLink& u = Links[l];
                 if (!u.Gone && At(u.A.Machine).Alive) {
                     At(u.A.Machine).Core->Connected(u.A.Conn, Clock);
                     Apply(u.A.Machine);
                 }
             });
+            Apply(target.Index); // may add links: k is not to be used after this
         });
     } else if (auto* c = std::get_if<dplay::TCloseAction>(&Action)) {
         const std::size_t l = LinkOf(Machine, c->Conn);
@@ -173,7 +184,8 @@ void TSim::Carry(int Machine, dplay::TAction& Action) {
     }
 }
 
-void TSim::Deliver(std::size_t L, int Direction, std::vector<std::uint8_t> Bytes, bool Reliable) {
+void TSim::Deliver(std::size_t L, int Direction, std::vector<std::uint8_t> Bytes, bool Reliable,
+                   TConnId Origin) {
     TLink& k = Links[L];
     std::uniform_real_distribution<double> chance(0, 1);
     if (!Reliable) {
@@ -183,7 +195,7 @@ void TSim::Deliver(std::size_t L, int Direction, std::vector<std::uint8_t> Bytes
         for (int i = 0; i < copies; ++i)
             Schedule(Clock + OneWay(), [this, L, Direction, Bytes] {
                 if (Receiver(L, Direction))
-                    Hand(L, Direction, Bytes, false);
+                    Hand(L, Direction, Bytes);
             });
         return;
     }
@@ -192,7 +204,7 @@ void TSim::Deliver(std::size_t L, int Direction, std::vector<std::uint8_t> Bytes
         delay += Plan.Resend; // ENet sends it again until it gets through
     const TTime due = std::max(Clock + delay, k.LastReliable[Direction]);
     k.LastReliable[Direction] = due;
-    k.Queue[Direction].push_back({due, std::move(Bytes)});
+    k.Queue[Direction].push_back({due, std::move(Bytes), Origin});
     Schedule(due, [this, L, Direction] { Pump(L, Direction); });
 }
 
@@ -204,26 +216,36 @@ bool TSim::Receiver(std::size_t L, int Direction) const {
 
 // Guaranteed messages leave their queue in order; across a cut they wait for the link.
 void TSim::Pump(std::size_t L, int Direction) {
-    while (!Links[L].Queue[Direction].empty() && Links[L].Queue[Direction].front().first <= Clock) {
+    while (!Links[L].Queue[Direction].empty() && Links[L].Queue[Direction].front().Due <= Clock) {
         TLink& u = Links[L];
         const TEnd& to = Direction == 0 ? u.B : u.A;
         if (u.Gone || !to.Conn) {
+            auto dropped = std::move(u.Queue[Direction]);
             u.Queue[Direction].clear();
+            for (const auto& q : dropped)
+                Release(L, Direction, q);
             return;
         }
         if (Severed(u.A, u.B)) {
             Schedule(Clock + Plan.Resend, [this, L, Direction] { Pump(L, Direction); });
             return;
         }
-        auto bytes = std::move(u.Queue[Direction].front().second);
+        auto sent = std::move(u.Queue[Direction].front());
         u.Queue[Direction].pop_front();
+        Release(L, Direction, sent);
         if (Receiver(L, Direction))
-            Hand(L, Direction, bytes, true);
+            Hand(L, Direction, sent.Bytes);
     }
 }
 
-void TSim::Hand(std::size_t L, int Direction, const std::vector<std::uint8_t>& Bytes,
-                bool Reliable) {
+// The sender's transport lets go of a guaranteed message once it is through (or never will be).
+void TSim::Release(std::size_t L, int Direction, const TLink::TQueued& Sent) {
+    const TEnd& from = Direction == 0 ? Links[L].A : Links[L].B;
+    if (from.Machine >= 0 && from.Conn)
+        At(from.Machine).Core->Released(from.Conn, Sent.Origin, Sent.Bytes.size());
+}
+
+void TSim::Hand(std::size_t L, int Direction, const std::vector<std::uint8_t>& Bytes) {
     const TEnd to = Direction == 0 ? Links[L].B : Links[L].A;
     if (to.Raw) {
         if (auto packet = dplay::DecodePacket(Bytes))
@@ -235,7 +257,7 @@ void TSim::Hand(std::size_t L, int Direction, const std::vector<std::uint8_t>& B
             const auto own = At(to.Machine).Own();
             EchoCount += std::count(own.begin(), own.end(), data->From) > 0;
         }
-    At(to.Machine).Core->Received(to.Conn, Bytes, Reliable, Clock);
+    At(to.Machine).Core->Received(to.Conn, Bytes, Clock);
     Apply(to.Machine);
 }
 
@@ -287,9 +309,11 @@ std::uint32_t TSim::CreatePlayer(int Machine, const std::string& Name) {
     return request;
 }
 
-void TSim::Send(int Machine, DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data) {
-    At(Machine).Core->Send(From, To, Guaranteed, std::move(Data));
+HRESULT TSim::Send(int Machine, DPID From, DPID To, bool Guaranteed,
+                   std::vector<std::uint8_t> Data) {
+    const HRESULT hr = At(Machine).Core->Send(From, To, Guaranteed, std::move(Data), Clock);
     Apply(Machine);
+    return hr;
 }
 
 void TSim::Leave(int Machine) {
@@ -308,6 +332,10 @@ void TSim::Vanish(int Machine) {
         if (k.B.Machine == Machine)
             EndLink(l, 0, Clock + Plan.Timeout + TMs(spread(Rng)));
     }
+}
+
+void TSim::Mute(int Machine) {
+    At(Machine).Muted = true;
 }
 
 void TSim::Cut(const std::set<int>& Side) {
@@ -339,7 +367,6 @@ TSim::TRaw& TSim::RawConnect(int Target, TAddress From) {
     link.A = {-1, 1, &raw};
     link.B.Machine = Target;
     link.B.Conn = At(Target).Core->Accept(From, Clock);
-    Apply(Target);
     raw.Conn = link.B.Conn;
     link.Up = raw.Conn != 0;
     if (!raw.Conn) {
@@ -348,6 +375,7 @@ TSim::TRaw& TSim::RawConnect(int Target, TAddress From) {
         raw.Closed = true;
     }
     Links.push_back(link);
+    Apply(Target);
     return raw;
 }
 

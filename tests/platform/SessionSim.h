@@ -51,7 +51,8 @@ struct TMachine {
     TAddress Address;
     std::unique_ptr<dplay::TSessionCore> Core;
     bool Alive = true;
-    bool Left = false; // its application closed the session
+    bool Left = false;  // its application closed the session
+    bool Muted = false; // connected, but sends nothing
     std::optional<HRESULT> JoinResult;
     std::map<std::uint32_t, std::pair<HRESULT, DPID>> Players; // request -> result
     std::vector<dplay::TPlayerView> Shown;                     // what the application lists
@@ -82,10 +83,12 @@ public:
                 DWORD Flags = DPSESSION_KEEPALIVE | DPSESSION_MIGRATEHOST);
     void Join(int Machine, int Host);
     std::uint32_t CreatePlayer(int Machine, const std::string& Name);
-    void Send(int Machine, DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
+    HRESULT Send(int Machine, DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
     void Leave(int Machine);
     // The machine is gone without a word (its process killed, its cable pulled).
     void Vanish(int Machine);
+    // The machine stays connected but sends nothing more: a modified client that went quiet.
+    void Mute(int Machine);
     // No datagram crosses between the two groups until Heal.
     void Cut(const std::set<int>& Side);
     void Heal();
@@ -116,7 +119,12 @@ private:
         bool Up = false;
         bool Gone = false;
         TTime LastReliable[2]{}; // keeps guaranteed messages in order, per direction
-        std::deque<std::pair<TTime, std::vector<std::uint8_t>>> Queue[2];
+        struct TQueued {
+            TTime Due;
+            std::vector<std::uint8_t> Bytes;
+            TConnId Origin = 0;
+        };
+        std::deque<TQueued> Queue[2];
     };
     struct TEvent {
         TTime At;
@@ -130,11 +138,12 @@ private:
     void Carry(int Machine, dplay::TAction& Action);
     bool Severed(const TEnd& A, const TEnd& B) const;
     TMs OneWay();
-    void Deliver(std::size_t Link, int Direction, std::vector<std::uint8_t> Bytes, bool Reliable);
+    void Deliver(std::size_t Link, int Direction, std::vector<std::uint8_t> Bytes, bool Reliable,
+                 TConnId Origin = 0);
+    void Release(std::size_t Link, int Direction, const TLink::TQueued& Sent);
     bool Receiver(std::size_t Link, int Direction) const;
     void Pump(std::size_t Link, int Direction);
-    void Hand(std::size_t Link, int Direction, const std::vector<std::uint8_t>& Bytes,
-              bool Reliable);
+    void Hand(std::size_t Link, int Direction, const std::vector<std::uint8_t>& Bytes);
     void EndLink(std::size_t Link, int Side, TTime At);
     std::size_t LinkOf(int Machine, TConnId Conn) const;
     void Tick();

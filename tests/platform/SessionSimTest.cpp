@@ -342,12 +342,13 @@ TEST(SessionSim, SendsHeldWhileTheHostChangesArriveUpToTheirLimitAndNoFurther) {
         },
         5s))
         << sim.Describe();
-    // Each send is held as its packet: 14 bytes of header and the payload. Four of them fill
-    // the limit exactly; the fifth, of one byte, goes past it.
-    const std::size_t fill = dplay::TSessionCore::kMaxHeldBytes / 4 - 14;
+    // Each send is kept as its packet: 83 bytes of header and signature, and the payload. Four
+    // of them fill the limit exactly; the fifth, of one byte, goes past it and is refused.
+    const std::size_t fill = dplay::TSessionCore::kMaxHeldBytes / 4 - 83;
     for (std::uint8_t n = 1; n <= 4; ++n)
-        sim.Send(2, sender, DPID_ALLPLAYERS, true, std::vector<std::uint8_t>(fill, n));
-    sim.Send(2, sender, DPID_ALLPLAYERS, true, {5});
+        EXPECT_EQ(sim.Send(2, sender, DPID_ALLPLAYERS, true, std::vector<std::uint8_t>(fill, n)),
+                  DP_OK);
+    EXPECT_EQ(sim.Send(2, sender, DPID_ALLPLAYERS, true, {5}), DPERR_BUSY);
     sim.Heal();
     sim.Run(3s);
     std::vector<int> got;

@@ -111,6 +111,7 @@ constexpr HRESULT MakeDpHResult(DWORD Code) {
 
 inline constexpr HRESULT DP_OK = S_OK;
 inline constexpr HRESULT DPERR_ALREADYINITIALIZED = MakeDpHResult(5);
+inline constexpr HRESULT DPERR_BUSY = MakeDpHResult(10);
 inline constexpr HRESULT DPERR_BUFFERTOOSMALL = MakeDpHResult(30);
 inline constexpr HRESULT DPERR_CANTADDPLAYER = MakeDpHResult(40);
 inline constexpr HRESULT DPERR_CANTCREATEPLAYER = MakeDpHResult(60);
