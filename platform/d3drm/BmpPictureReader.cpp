@@ -1,25 +1,18 @@
 #include "BmpPictureReader.h"
 
-#include "platform/image/BmpImage.h"
+#include "platform/image/BmpPicture.h"
 
 bool ReadBmpPicture(const std::uint8_t* Data, std::size_t Size, TTexImage& Image) {
-    if (DecodeBmp(Data, Size, Image))
-        return true;
-    QImage picture = ReadBmpImage(Data, Size, kMaxTextureSide);
-    if (picture.isNull())
+    TBmpPicture picture;
+    if (!Data || !DecodeBmpPicture({Data, Size}, kMaxTextureSide, picture))
         return false;
-    // Straight (not premultiplied) colours: an alpha channel a painter left in is not ours.
-    picture.convertTo(QImage::Format_ARGB32);
     TTexImage out;
-    out.Width = picture.width();
-    out.Height = picture.height();
+    out.Width = picture.Width;
+    out.Height = picture.Height;
     out.Texels.resize(std::size_t(out.Width) * std::size_t(out.Height));
-    for (int y = 0; y < out.Height; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        std::uint32_t* dst = out.Texels.data() + std::size_t(y) * std::size_t(out.Width);
+    for (int y = 0; y < out.Height; ++y)
         for (int x = 0; x < out.Width; ++x)
-            dst[x] = line[x] & 0x00FFFFFFu;
-    }
+            out.Texels[std::size_t(y) * std::size_t(out.Width) + std::size_t(x)] = picture.At(x, y);
     Image = std::move(out);
     return true;
 }

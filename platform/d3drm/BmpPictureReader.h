@@ -1,14 +1,13 @@
 #pragma once
 // Reads the bitmap file a player picks for a texture, in whatever form a paint program saved
 // it: 1, 4, 8, 16, 24 or 32 bits, run-length encoded, with bit-field masks, with the older
-// short header, bottom-up or top-down.
+// short header or any longer one, bottom-up or top-down.
 
 #include "TexImage.h"
 
 #include <cstddef>
 #include <cstdint>
 
-// The uncompressed kinds go through DecodeBmp, so they keep its exact rules; the others through
-// the toolkit's bitmap reader. False (and Image untouched) when neither can read the bytes or
-// a side exceeds kMaxTextureSide.
+// Every form DecodeBmpPicture reads, with its rules and kMaxTextureSide. False (and Image
+// untouched) for anything else.
 bool ReadBmpPicture(const std::uint8_t* Data, std::size_t Size, TTexImage& Image);

@@ -1,181 +1,44 @@
 #include "platform/vcl/DibSection.h"
 
-#include "platform/image/BmpFile.h"
-#include "platform/image/BmpImage.h"
+#include "platform/image/BmpPicture.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QPainter>
 
-#include <algorithm>
-#include <array>
+#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <memory>
 #include <vector>
-
-namespace {
-
-std::uint32_t U16(const std::uint8_t* P) {
-    return P[0] | P[1] << 8;
-}
-std::uint32_t U32(const std::uint8_t* P) {
-    return P[0] | P[1] << 8 | P[2] << 16 | static_cast<std::uint32_t>(P[3]) << 24;
-}
-
-// Shift and width of a channel mask, for scaling its value to 8 bits.
-struct TChannel {
-    int Shift = 0;
-    int Bits = 0;
-    explicit TChannel(std::uint32_t Mask) {
-        if (!Mask)
-            return;
-        while (!(Mask & 1u)) {
-            Mask >>= 1;
-            ++Shift;
-        }
-        while (Mask & 1u) {
-            Mask >>= 1;
-            ++Bits;
-        }
-    }
-    std::uint32_t Of(std::uint32_t Pixel) const {
-        if (!Bits)
-            return 0;
-        const std::uint32_t v = (Pixel >> Shift) & ((Bits >= 32 ? 0 : 1u << Bits) - 1u);
-        if (Bits >= 8)
-            return v >> (Bits - 8);
-        // Narrow channels repeat their bits, so that full scale stays full scale.
-        std::uint32_t wide = 0;
-        int filled = 0;
-        for (; filled < 8; filled += Bits)
-            wide = wide << Bits | v;
-        return wide >> (filled - 8);
-    }
-};
-
-// A file the toolkit decodes: indexed results keep their colour table, as the loaders ask
-// for it; the depth stays the one the file states.
-bool DecodeCodedDib(const std::uint8_t* Data, std::size_t Size, const TBmpHeader& Header,
-                    vcl::TDibSection& Dib) {
-    const std::uint32_t bits = Header.BitCount;
-    if (Header.Planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
-        return false;
-    if (!Header.IsCore() && !(Header.Compression == kBmpRle8 && bits == 8) &&
-        !(Header.Compression == kBmpRle4 && bits == 4))
-        return false;
-    QImage picture = ReadBmpImage(Data, Size, vcl::kMaxDibSide);
-    if (picture.isNull())
-        return false;
-    picture = bits <= 8 ? picture.convertToFormat(QImage::Format_Indexed8)
-                        : picture.convertToFormat(QImage::Format_RGB32);
-    if (picture.isNull())
-        return false;
-    if (bits <= 8) {
-        // Indices past a short table are black, as they draw on the platform.
-        QList<QRgb> table = picture.colorTable();
-        while (table.size() < (1 << bits))
-            table.push_back(qRgb(0, 0, 0));
-        picture.setColorTable(table);
-    }
-    Dib.Image = std::move(picture);
-    Dib.BitCount = static_cast<WORD>(bits);
-    return true;
-}
-
-} // namespace
 
 namespace vcl {
 
 bool DecodeDib(const std::uint8_t* Data, std::size_t Size, TDibSection& Dib) {
-    TBmpHeader h;
-    if (!Data || !ParseBmpHeader({Data, Size}, h))
+    TBmpPicture picture;
+    if (!Data || !DecodeBmpPicture({Data, Size}, kMaxDibSide, picture))
         return false;
-    // Run-length codes and the short header: the toolkit's reader, under the same limits.
-    if (h.IsCore() || h.Compression == kBmpRle8 || h.Compression == kBmpRle4)
-        return DecodeCodedDib(Data, Size, h, Dib);
-    const std::int32_t width = h.Width;
-    const std::int32_t rawHeight = h.RawHeight;
-    const std::uint32_t bits = h.BitCount;
-    if (width <= 0 || width > kMaxDibSide || rawHeight == 0 || rawHeight < -kMaxDibSide ||
-        rawHeight > kMaxDibSide || h.Planes != 1)
-        return false;
-    const bool topDown = h.TopDown();
-    const int height = static_cast<int>(h.Rows());
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return false;
-    if (h.Compression != kBmpRgb && !(h.Compression == kBmpBitFields && (bits == 16 || bits == 32)))
-        return false;
-
-    std::uint32_t masks[3] = {0, 0, 0};
-    if (h.Compression == kBmpBitFields) {
-        if (!h.HasMasks)
-            return false;
-        std::copy(std::begin(h.Masks), std::end(h.Masks), masks);
-    } else if (bits == 16) {
-        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-    } else {
-        masks[0] = 0xFF0000, masks[1] = 0x00FF00, masks[2] = 0x0000FF;
-    }
-
-    QList<QRgb> table;
-    if (bits <= 8) {
-        const std::uint64_t entries = h.PaletteEntries();
-        const std::size_t tableAt = h.PaletteAt;
-        if (entries > (1u << bits) || tableAt > Size || (Size - tableAt) / 4 < entries)
-            return false;
-        for (std::uint32_t i = 0; i < entries; ++i) {
-            const std::uint8_t* q = Data + tableAt + 4 * i;
-            table.push_back(qRgb(q[2], q[1], q[0]));
-        }
-        // Indices past a short table are black, as they draw on the platform.
-        while (table.size() < (1 << bits))
-            table.push_back(qRgb(0, 0, 0));
-    }
-
-    const std::uint32_t offBits = h.OffBits;
-    const std::uint64_t stride = h.Stride();
-    if (!h.RowsFit(Size))
-        return false;
-
-    QImage image(width, height, bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    const int width = picture.Width, height = picture.Height;
+    QImage image(width, height, picture.Indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
     if (image.isNull())
         return false;
-    if (bits <= 8)
+    if (picture.Indexed()) {
+        QList<QRgb> table;
+        for (std::uint32_t c : picture.Palette)
+            table.push_back(0xFF000000u | c);
         image.setColorTable(table);
-    const TChannel r(masks[0]), g(masks[1]), b(masks[2]);
+    }
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = Data + offBits + stride * (topDown ? y : height - 1 - y);
-        std::uint8_t* out = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            switch (bits) {
-            case 1:
-                out[x] = (row[x / 8] >> (7 - x % 8)) & 1;
-                break;
-            case 4:
-                out[x] = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
-                break;
-            case 8:
-                out[x] = row[x];
-                break;
-            default: {
-                std::uint32_t p;
-                if (bits == 16)
-                    p = U16(row + 2 * x);
-                else if (bits == 24)
-                    p = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-                else
-                    p = U32(row + 4 * x);
-                reinterpret_cast<QRgb*>(out)[x] =
-                    qRgb(static_cast<int>(r.Of(p)), static_cast<int>(g.Of(p)),
-                         static_cast<int>(b.Of(p)));
-            }
-            }
-        }
+        const std::size_t first = std::size_t(y) * std::size_t(width);
+        if (picture.Indexed())
+            std::memcpy(image.scanLine(y), picture.Index.data() + first, std::size_t(width));
+        else
+            for (int x = 0; x < width; ++x)
+                reinterpret_cast<QRgb*>(image.scanLine(y))[x] =
+                    0xFF000000u | picture.Rgb[first + x];
     }
     Dib.Image = std::move(image);
-    Dib.BitCount = static_cast<WORD>(bits);
+    Dib.BitCount = picture.BitCount;
     return true;
 }
 

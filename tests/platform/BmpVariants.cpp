@@ -2,6 +2,8 @@
 
 #include "platform/image/BmpFile.h"
 
+#include <iterator>
+
 namespace bmptest {
 
 namespace {
@@ -19,29 +21,67 @@ struct TWriter {
     }
 };
 
-int BitsOf(TBmpForm Form) {
-    switch (Form) {
-    case TBmpForm::Plain4:
-    case TBmpForm::Rle4:
-        return 4;
-    case TBmpForm::Plain16:
-    case TBmpForm::Masked565:
-        return 16;
-    case TBmpForm::Core24:
-        return 24;
-    case TBmpForm::Masked32:
-    case TBmpForm::LongHeader32:
-        return 32;
-    default:
-        return 8;
-    }
+// How each form is written: its depth, compression, information header (12, 40 or longer),
+// row order and, for bit fields, its masks.
+struct TFormSpec {
+    TBmpForm Form;
+    int Bits;
+    std::uint32_t Compression;
+    std::uint32_t InfoSize;
+    bool TopDown;
+    std::uint32_t Masks[3];
+};
+constexpr TFormSpec kSpecs[] = {
+    {TBmpForm::Plain8, 8, kBmpRgb, 40, false, {}},
+    {TBmpForm::Rle8, 8, kBmpRle8, 40, false, {}},
+    {TBmpForm::TopDown8, 8, kBmpRgb, 40, true, {}},
+    {TBmpForm::Plain4, 4, kBmpRgb, 40, false, {}},
+    {TBmpForm::Rle4, 4, kBmpRle4, 40, false, {}},
+    {TBmpForm::Plain16, 16, kBmpRgb, 40, false, {}},
+    {TBmpForm::Masked565, 16, kBmpBitFields, 40, false, {0xF800, 0x07E0, 0x001F}},
+    {TBmpForm::Core24, 24, kBmpRgb, 12, false, {}},
+    {TBmpForm::Masked32, 32, kBmpBitFields, 40, false, {0xFF0000, 0x00FF00, 0x0000FF}},
+    {TBmpForm::LongHeader32, 32, kBmpBitFields, 124, false, {0xFF0000, 0x00FF00, 0x0000FF}},
+    {TBmpForm::Core8, 8, kBmpRgb, 12, false, {}},
+    {TBmpForm::Core4, 4, kBmpRgb, 12, false, {}},
+    {TBmpForm::Rle8V2Header, 8, kBmpRle8, 52, false, {}},
+    {TBmpForm::Rle4V3Header, 4, kBmpRle4, 56, false, {}},
+    {TBmpForm::TopDown16, 16, kBmpRgb, 40, true, {}},
+    {TBmpForm::TopDownMasked565V3Header, 16, kBmpBitFields, 56, true, {0xF800, 0x07E0, 0x001F}},
+    {TBmpForm::Masked101010, 32, kBmpBitFields, 40, false, {0x3FF00000, 0x000FFC00, 0x000003FF}},
+    {TBmpForm::TopDown24V4Header, 24, kBmpRgb, 108, true, {}},
+};
+
+constexpr std::uint32_t k555[3] = {0x7C00, 0x03E0, 0x001F};
+constexpr std::uint32_t k888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+
+const TFormSpec& SpecOf(TBmpForm Form) {
+    for (const TFormSpec& s : kSpecs)
+        if (s.Form == Form)
+            return s;
+    return kSpecs[0];
 }
 
-std::uint32_t Pack565(std::uint32_t C) {
-    return ((C >> 19) & 0x1F) << 11 | ((C >> 10) & 0x3F) << 5 | ((C >> 3) & 0x1F);
+// An 8-bit channel in the bits Mask names: narrower ones keep their top bits, wider ones
+// repeat them, so that 0 and 255 stay the ends of the scale.
+std::uint32_t Pack(std::uint32_t Channel, std::uint32_t Mask) {
+    if (!Mask)
+        return 0;
+    int shift = 0, bits = 0;
+    while (!((Mask >> shift) & 1))
+        ++shift;
+    while (shift + bits < 32 && ((Mask >> (shift + bits)) & 1))
+        ++bits;
+    std::uint32_t v = bits <= 8 ? Channel >> (8 - bits) : 0;
+    for (int filled = 0; bits > 8 && filled < bits; filled += 8)
+        v = v << 8 | Channel;
+    if (bits > 8)
+        v >>= (bits + 7) / 8 * 8 - bits;
+    return v << shift;
 }
-std::uint32_t Pack555(std::uint32_t C) {
-    return ((C >> 19) & 0x1F) << 10 | ((C >> 11) & 0x1F) << 5 | ((C >> 3) & 0x1F);
+
+std::uint32_t PackPixel(std::uint32_t C, const std::uint32_t (&Masks)[3]) {
+    return Pack(C >> 16, Masks[0]) | Pack((C >> 8) & 0xFF, Masks[1]) | Pack(C & 0xFF, Masks[2]);
 }
 
 // One row of indices in the 8-bit run-length code: repeats as runs, other stretches of three
@@ -94,41 +134,44 @@ void Rle4Row(TWriter& W, const std::uint8_t* Row, int Width) {
 } // namespace
 
 std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form) {
-    const int bits = BitsOf(Form);
-    const bool rle = Form == TBmpForm::Rle8 || Form == TBmpForm::Rle4;
-    const bool topDown = Form == TBmpForm::TopDown8;
+    const TFormSpec& spec = SpecOf(Form);
+    const int bits = spec.Bits;
+    const bool rle = spec.Compression == kBmpRle8 || spec.Compression == kBmpRle4;
+    const bool topDown = spec.TopDown;
     TBmpShape shape;
     shape.Width = P.Width;
     shape.Height = topDown ? -P.Height : P.Height;
     shape.BitCount = std::uint16_t(bits);
-    shape.CoreHeader = Form == TBmpForm::Core24;
-    const bool masked32 = Form == TBmpForm::Masked32 || Form == TBmpForm::LongHeader32;
-    shape.LongHeaderSize = Form == TBmpForm::LongHeader32 ? 124 : 0;
-    shape.Compression = Form == TBmpForm::Masked565 || masked32 ? kBmpBitFields
-                        : Form == TBmpForm::Rle8                ? kBmpRle8
-                        : Form == TBmpForm::Rle4                ? kBmpRle4
-                                                                : kBmpRgb;
+    shape.CoreHeader = spec.InfoSize == kBmpCoreHeaderSize;
+    shape.LongHeaderSize = spec.InfoSize > kBmpInfoHeaderSize ? spec.InfoSize : 0;
+    shape.Compression = spec.Compression;
     // Plain files leave the image size 0, as many programs write them.
     shape.StateImageSize = rle;
-    if (Form == TBmpForm::Masked565)
-        shape.Masks = {0xF800, 0x07E0, 0x001F};
-    else if (masked32)
-        shape.Masks = {0xFF0000, 0x00FF00, 0x0000FF};
-    if (bits <= 8)
+    if (spec.Compression == kBmpBitFields)
+        shape.Masks.assign(std::begin(spec.Masks), std::end(spec.Masks));
+    // Without masks of their own, 16 bits are 5-5-5 and 24 and 32 bits 8-8-8.
+    const std::uint32_t(&masks)[3] = spec.Compression == kBmpBitFields ? spec.Masks
+                                     : bits == 16                      ? k555
+                                                                       : k888;
+    if (bits <= 8) {
         shape.Palette = P.Palette;
+        // The short header has no colour count: its table is as long as an index can name.
+        if (shape.CoreHeader)
+            shape.Palette.resize(std::size_t{1} << bits, 0);
+    }
     TWriter w;
     for (int row = 0; row < P.Height; ++row) {
         const int y = topDown ? row : P.Height - 1 - row;
         const std::uint8_t* index = P.Index.data() + std::size_t(y) * P.Width;
         if (rle) {
-            (Form == TBmpForm::Rle8 ? Rle8Row : Rle4Row)(w, index, P.Width);
+            (bits == 8 ? Rle8Row : Rle4Row)(w, index, P.Width);
             w.U8(0);
             w.U8(row + 1 == P.Height ? 1 : 0); // end of the bitmap, else of the line
             continue;
         }
         const std::size_t start = w.Bytes.size();
         for (int x = 0; x < P.Width; ++x) {
-            const std::uint32_t c = P.Palette[index[x]];
+            const std::uint32_t c = PackPixel(P.Palette[index[x]], masks);
             switch (bits) {
             case 4:
                 if (x & 1)
@@ -140,7 +183,7 @@ std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form)
                 w.U8(index[x]);
                 break;
             case 16:
-                w.U16(Form == TBmpForm::Masked565 ? Pack565(c) : Pack555(c));
+                w.U16(c);
                 break;
             case 24:
                 w.U8(c & 0xFF);
@@ -162,7 +205,7 @@ TIndexedPicture BandedPicture(int Width, int Height) {
     TIndexedPicture p;
     p.Width = Width;
     p.Height = Height;
-    p.Palette = {0x000000, 0xF80000, 0x00F800, 0x0000F8, 0xF8F800, 0x80F8F8, 0xF880F8, 0xF8F8F8};
+    p.Palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF};
     p.Index.resize(std::size_t(Width) * Height);
     for (int y = 0; y < Height; ++y)
         for (int x = 0; x < Width; ++x) {

@@ -1,7 +1,8 @@
 #pragma once
 // Writes one picture in each of the bitmap forms paint programs save: palettised at 4 and 8
-// bits, plain or run-length encoded, 16 bits plain or with masks, 24 bits with the older short
-// header, 32 bits with masks, bottom-up or top-down.
+// bits, plain or run-length encoded, 16 bits plain or with masks, 24 bits, 32 bits with masks
+// of 8 or 10 bits a channel, with the older short header or a 40-, 52-, 56-, 108- or 124-byte
+// one, bottom-up or top-down.
 
 #include <cstdint>
 #include <string>
@@ -27,7 +28,15 @@ enum class TBmpForm {
     Masked565,
     Core24,
     Masked32,
-    LongHeader32
+    LongHeader32,
+    Core8,
+    Core4,
+    Rle8V2Header,
+    Rle4V3Header,
+    TopDown16,
+    TopDownMasked565V3Header,
+    Masked101010,
+    TopDown24V4Header
 };
 
 struct TBmpFormInfo {
@@ -45,12 +54,21 @@ inline constexpr TBmpFormInfo kBmpForms[] = {
     {TBmpForm::Core24, "24-bit short header"},
     {TBmpForm::Masked32, "32-bit masks"},
     {TBmpForm::LongHeader32, "32-bit masks in a 124-byte header"},
+    {TBmpForm::Core8, "8-bit short header"},
+    {TBmpForm::Core4, "4-bit short header"},
+    {TBmpForm::Rle8V2Header, "RLE8 in a 52-byte header"},
+    {TBmpForm::Rle4V3Header, "RLE4 in a 56-byte header"},
+    {TBmpForm::TopDown16, "16-bit 5-5-5 top-down"},
+    {TBmpForm::TopDownMasked565V3Header, "16-bit 5-6-5 masks top-down in a 56-byte header"},
+    {TBmpForm::Masked101010, "32-bit 10-10-10 masks"},
+    {TBmpForm::TopDown24V4Header, "24-bit top-down in a 108-byte header"},
 };
 
 std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& Picture, TBmpForm Form);
 
-// Bands of eight colours whose channels are 0, 128 or 248, which every form above keeps
-// exactly, in runs long and short enough for both kinds of run-length codes.
+// Bands of eight colours whose channels are 0 or 255, which every form above keeps exactly
+// (full scale stays full scale at any channel width), in runs long and short enough for both
+// kinds of run-length codes.
 TIndexedPicture BandedPicture(int Width, int Height);
 
 } // namespace bmptest

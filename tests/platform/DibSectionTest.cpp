@@ -204,12 +204,14 @@ TEST(DibSection, EveryFormAPaintProgramSavesDecodesToTheSamePicture) {
             EXPECT_EQ(dib.Image.format(), QImage::Format_Indexed8);
             EXPECT_EQ(dib.Image.colorTable().size(), 1 << dib.BitCount);
         }
-        // Five-bit channels widen by repeating their bits: compare what the depth holds.
-        const std::uint32_t kept = dib.BitCount == 16 ? 0xF8F8F8u : 0xFFFFFFu;
+        // Channels of every width widen by repeating their bits, so full scale stays full; an
+        // indexed picture keeps the file's indices, which the loaders' colour keys name.
+        const bool indexed = dib.BitCount <= 8;
         int wrong = 0;
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 37; ++x)
-                wrong += (Rgb(dib.Image, x, y) & kept) != picture.At(x, y);
+                wrong += Rgb(dib.Image, x, y) != picture.At(x, y) ||
+                         (indexed && dib.Image.pixelIndex(x, y) != picture.Index[y * 37 + x]);
         EXPECT_EQ(wrong, 0);
     }
 }

@@ -26,10 +26,8 @@ public:
 // The largest side accepted; larger bitmaps are refused rather than allocated.
 inline constexpr int kMaxDibSide = 16384;
 
-// Decodes a whole BMP file held in memory: uncompressed (or bit fields) 1, 4, 8, 16, 24 or 32
-// bits per pixel, run-length encoded at 4 or 8 bits, bottom-up or top-down, with the short
-// header or a 40-byte or larger one. Every offset and size is checked against Size; false (Dib
-// untouched) for anything else.
+// Decodes a whole BMP file held in memory: every form DecodeBmpPicture reads, with its rules and
+// kMaxDibSide. False (Dib untouched) for anything else.
 bool DecodeDib(const std::uint8_t* Data, std::size_t Size, TDibSection& Dib);
 
 } // namespace vcl
