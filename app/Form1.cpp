@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "AboutBox.h"
+#include "ChatLines.h"
 #include "Form2.h"
 #include "GameMessages.h"
 #include "HullBitmap.h"
@@ -398,7 +399,7 @@ void TForm1::DDPD1ArriveMessage(ddpd::TDDPD*, ddpd::TDDPDPlayer* from, const voi
     else if (const auto* texture = std::get_if<TTextureMessage>(&*message))
         ReceiveHullTexture(*from, texture->Pixels);
     else if (const auto* chat = std::get_if<TChatMessage>(&*message))
-        AddChatLine(from->LongName + ":\t" + ShiftJisToUtf8(chat->Text));
+        AddChatLine(ChatLine(from->LongName, ShiftJisToUtf8(chat->Text)));
 }
 
 void TForm1::ReceiveState(const ddpd::TDDPDPlayer& From, const TYachtState& State) {
@@ -427,7 +428,7 @@ void TForm1::DDPD1ComesNewChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, co
                                      const std::string&) {
     if (!player || !Roster)
         return;
-    AddChatLine(player->LongName + "さんが、来ました");
+    AddChatLine(ArrivalLine(player->LongName));
     const auto id = static_cast<std::int32_t>(player->ID);
     Roster->AddPlayer(id);
     DrawYacht1->AddYacht(Roster->IndexOf(id), "");
@@ -439,7 +440,7 @@ void TForm1::DDPD1EscapeChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, cons
                                    const std::string&) {
     if (!player || !Roster)
         return;
-    AddChatLine(player->LongName + "さんが、逃げました");
+    AddChatLine(DepartureLine(player->LongName));
     const auto id = static_cast<std::int32_t>(player->ID);
     DrawYacht1->RemoveYacht(Roster->IndexOf(id));
     Roster->RemovePlayer(id);

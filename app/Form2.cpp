@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "ChatLines.h"
 #include "GameMessages.h"
 #include "ddpd/DDPD.h"
 #include "platform/rtl/ShiftJis.h"
@@ -81,7 +82,7 @@ void TForm2::Button1Click() {
     Session.SendData(0, message.data(), static_cast<std::int32_t>(message.size()));
     // The echo is the text as the others get it: what Shift-JIS cannot hold went out as "?".
     const std::string name = Session.LocalPlayer ? Session.LocalPlayer->LongName : std::string();
-    AddLine(QString::fromStdString(name + ":\t" + ShiftJisToUtf8(chat.Text)));
+    AddLine(QString::fromStdString(ChatLine(name, ShiftJisToUtf8(chat.Text))));
     Edit1->clear();
     Edit1->setFocus();
     if (MainWindow) {

@@ -4,6 +4,7 @@
 #include "DDPDEmblem.h"
 #include "DDPDFailureText.h"
 #include "ddpd/DDPD.h"
+#include "platform/rtl/InertText.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -176,7 +177,7 @@ void TDDPDForm::ServiceProviderBoxChange() {
     SessionList->clear();
     if (DDPD->Sessions)
         for (int i = 0; i < DDPD->Sessions->Count(); ++i)
-            SessionList->addItem(QString::fromStdString(DDPD->Sessions->Strings(i)));
+            SessionList->addItem(QString::fromStdString(InertText(DDPD->Sessions->Strings(i))));
     SessionList->SetEmptyText(SessionList->count() == 0 ? Q(kNoSessionFoundText) : QString());
     GroupBox1->setEnabled(true);
     NewSessionBtn->setEnabled(true);
@@ -192,7 +193,7 @@ void TDDPDForm::SessionListClick() {
                 DDPD->Players->GetNames(names);
             PlayerList->clear();
             for (const auto& n : names)
-                PlayerList->addItem(QString::fromStdString(n));
+                PlayerList->addItem(QString::fromStdString(InertText(n)));
         } catch (const EDDPD& e) {
             // Most often the session has ended or filled up since the search: say so and let
             // the player search again or pick another.

@@ -1,6 +1,7 @@
 #include "DirectPlay.h"
 
 #include "AddressDialog.h"
+#include "PlayerName.h"
 #include "SessionSearch.h"
 
 #include <QCoreApplication>
@@ -298,7 +299,8 @@ HRESULT TDirectPlay::CreatePlayer(LPDPID lpidPlayer, LPDPNAME lpPlayerName, LPVO
         shortName = Text(lpPlayerName->lpszShortNameA);
         longName = Text(lpPlayerName->lpszLongNameA);
     }
-    if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize)
+    // Refused here, before the host refuses it, so the caller hears why at once.
+    if (!ValidPlayerName(shortName) || !ValidPlayerName(longName))
         return DPERR_INVALIDPARAMS;
     DPID id = 0;
     const HRESULT hr = Node->CreatePlayer(shortName, longName, hEvent, id);

@@ -2,6 +2,8 @@
 // new host.
 #include "SessionCore.h"
 
+#include "PlayerName.h"
+
 #include <algorithm>
 
 namespace dplay {
@@ -194,6 +196,13 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
     if (!C.Joined || Role != TRole::Host)
         return;
     if (auto* c = std::get_if<TCreatePlayer>(&Packet)) {
+        // Every machine must read the same name; the game's own machines refuse such a name
+        // before sending it, so one that arrives here comes from a stranger.
+        if (!ValidPlayerName(c->ShortName) || !ValidPlayerName(c->LongName)) {
+            SendTo(Conn,
+                   TPlayerCreated{c->Nonce, static_cast<std::uint32_t>(DPERR_INVALIDPARAMS), 0});
+            return;
+        }
         const DPID id = CanAddPlayer() ? AllocateId() : 0;
         if (id == 0) {
             SendTo(Conn,

@@ -63,6 +63,18 @@ std::size_t Utf8SequenceLength(std::string_view Rest) {
     return i;
 }
 
+bool SingleByte(unsigned char B) {
+    return B <= 0x7F || (B >= 0xA1 && B <= 0xDF);
+}
+
+bool LeadByte(unsigned char B) {
+    return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
+}
+
+bool TrailByte(unsigned char B) {
+    return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC);
+}
+
 } // namespace
 
 std::string Utf8ToShiftJis(std::string_view Utf8) {
@@ -79,4 +91,17 @@ std::string ShiftJisToUtf8(std::string_view ShiftJis) {
         Out += "\xEF\xBF\xBD";
         return std::size_t{1};
     });
+}
+
+bool ValidShiftJis(std::string_view Bytes) {
+    for (std::size_t i = 0; i < Bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(Bytes[i]);
+        if (SingleByte(b))
+            continue;
+        if (!LeadByte(b) || i + 1 == Bytes.size() ||
+            !TrailByte(static_cast<unsigned char>(Bytes[i + 1])))
+            return false;
+        ++i;
+    }
+    return true;
 }

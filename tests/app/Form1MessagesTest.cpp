@@ -7,6 +7,9 @@
 #include "tests/app/YachtVisuals.h"
 #include "yacht/SailTrim.h"
 
+#include <QTextDocument>
+#include <QTextLayout>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -127,8 +130,7 @@ TEST_F(GameMessages, A28ByteMessageOfAnotherKindIsChatUpToItsFirstZero) {
     message[5] = 0;
     Arrive(message);
     ASSERT_EQ(Lines().size(), 1);
-    EXPECT_EQ(Lines()[0], QString::fromUtf8("アンナ:\t\x03"
-                                            "CCCC"));
+    EXPECT_EQ(Lines()[0], QString::fromUtf8("アンナ:\t\u2403CCCC"));
 }
 
 TEST_F(GameMessages, AStateIsClampedBeforeTheRosterOrTheSceneSeesIt) {
@@ -315,6 +317,50 @@ TEST_F(GameMessages, ArrivalsAndDeparturesAreAnnounced) {
     EXPECT_FALSE(Form->DrawYacht1->YachtPresent(slot));
     EXPECT_EQ(Lines(), (QStringList{QString::fromUtf8("ベンさんが、来ました"),
                                     QString::fromUtf8("ベンさんが、逃げました")}));
+}
+
+// Whether each character of Line is laid out to the right of the one before it.
+bool ReadsLeftToRight(const QString& Line, const QFont& Font) {
+    QTextLayout layout(Line, Font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    for (int i = 1; i <= Line.size(); ++i)
+        if (line.cursorToX(i) < line.cursorToX(i - 1))
+            return false;
+    return true;
+}
+
+// A name or text from another machine makes no line of its own in the log (an arrival, a
+// departure, someone else's chat), and cannot turn its line around.
+TEST_F(GameMessages, WhatAnotherMachineSendsCannotPassForALineOfItsOwn) {
+    const struct {
+        const char *Name, *Shown; // the name as the component hands it over, and on screen
+        TBytes Chat;              // Shift-JIS, as it crossed: "hi\r\nベン:\tや"
+    } cases[] = {
+        {"ベン", "ベン", {}},
+        {"a\nB", "a\u240AB", {'h', 'i', '\r', '\n', 0x83, 0x78, 0x83, 0x93, ':', '\t', 0x82, 0xE2}},
+        {"\u202Eanna\u2066", "<U+202E>anna<U+2066>", {}},
+    };
+    ASSERT_FALSE(ReadsLeftToRight(QString::fromUtf8("\u202Eanna"), Form2->ChatMemo->font()));
+    for (const auto& c : cases) {
+        Form2->ChatMemo->clear();
+        ddpd::TDDPDPlayer sender{50, "s", c.Name};
+        Form->DDPD1ComesNewChallenger(Form->DDPD1.get(), &sender, "", "");
+        TBytes chat = c.Chat;
+        chat.push_back(0);
+        Arrive(chat, &sender);
+        Form->DDPD1EscapeChallenger(Form->DDPD1.get(), &sender, "", "");
+        const std::string name = c.Shown,
+                          said = c.Chat.empty() ? "" : "hi\u240D\u240Aベン:\u2409や";
+        EXPECT_EQ(Lines(), (QStringList{QString::fromStdString(name + "さんが、来ました"),
+                                        QString::fromStdString(name + ":\t" + said),
+                                        QString::fromStdString(name + "さんが、逃げました")}));
+        EXPECT_EQ(Form2->ChatMemo->document()->blockCount(), 3) << name;
+        for (const QString& line : Lines())
+            EXPECT_TRUE(ReadsLeftToRight(line, Form2->ChatMemo->font())) << name;
+    }
 }
 
 TEST_F(GameMessages, LinesAreDroppedOnceTheChatWindowIsGone) {

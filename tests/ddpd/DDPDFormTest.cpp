@@ -190,6 +190,19 @@ TEST_F(Dialog, APlayerPicksTheProviderSeesTheSessionAndItsPlayersAndJoins) {
     EXPECT_TRUE(PumpUntil([&] { return Host->Players->Count() == 2; }));
 }
 
+TEST_F(Dialog, ASessionOrPlayerNameFromAnotherMachineStaysOnItsOwnLineInTheLists) {
+    Host.reset();
+    Host = LoadedComponent();
+    ASSERT_EQ(Host->SelectConnection(kLoopbackProvider), 0);
+    ASSERT_EQ(Host->CreateSession("re\ngatta", "an\tna", "an\r\nna\x1B"), 0);
+    RunDialog(*Player, [](TDDPDForm& f) {
+        ChooseProvider(f, Qt::Key_End);
+        EXPECT_EQ(Items(f.SessionList), std::vector<std::string>{"re\u240Agatta"});
+        ClickSession(f, 0);
+        EXPECT_EQ(Items(f.PlayerList), std::vector<std::string>{"an\u240D\u240Ana\u241B"});
+    });
+}
+
 TEST_F(Dialog, CreatingWithANameClosesWithOkAndNamesTheSessionAfterThePlayer) {
     Host.reset(); // one host per query port on a computer
     EXPECT_TRUE(RunDialog(*Player, [](TDDPDForm& f) {

@@ -141,6 +141,16 @@ TEST_F(TwoMachines, SendingAsSomeoneElsesPlayerOrToNobodyIsRefused) {
               DPERR_SENDTOOBIG);
 }
 
+TEST_F(TwoMachines, NamesThatAreNotWholeShiftJisAreRefusedBeforeTheyAreSent) {
+    const DPID ben = Guest.Player;
+    for (const std::string& name : {std::string("\x82"), std::string("ok\xFF"),
+                                    std::string("\x82\x0A"), std::string(256, 'a')})
+        EXPECT_EQ(Guest.AddPlayer(name), DPERR_INVALIDPARAMS) << name;
+    EXPECT_EQ(Guest.Player, ben);
+    EXPECT_EQ(Guest.AddPlayer("\x83\x41\x83\x93\x83\x69 \xB1\xDD\xC5"), DP_OK);
+    EXPECT_EQ(Guest.Players().size(), 3u);
+}
+
 TEST(DPlaySession, ThreeMachinesDeliverToAllOthersAndToOneOnly) {
     const auto port = FreeUdpPort();
     TPeer a(port), b(port), c(port);

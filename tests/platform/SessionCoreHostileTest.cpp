@@ -162,3 +162,38 @@ TEST(SessionCoreHostile, AMachineThatNeverSaysHelloIsClosedAndEmptyMessagesAreHa
             heard.push_back(s.Data);
     EXPECT_EQ(heard, (std::vector<std::vector<std::uint8_t>>{{}, {'x'}}));
 }
+
+TEST(SessionCoreHostile, TheHostRefusesPlayerNamesThatAreNotWholeShiftJis) {
+    const struct {
+        std::string ShortName, LongName;
+        HRESULT Answer;
+    } cases[] = {
+        {"\x83\x41\x83\x93", "\xB1\xDD\xC5 a\nB", DP_OK}, // controls: the screen shows them
+        {"", "", DP_OK},
+        {"ok", "\x82", DPERR_INVALIDPARAMS},
+        {"\x82\x0A", "ok", DPERR_INVALIDPARAMS},
+        {"ok", "\xFF\xFE", DPERR_INVALIDPARAMS},
+        {"ok", std::string("an\0na", 5), DPERR_INVALIDPARAMS},
+    };
+    for (const auto& c : cases) {
+        TSim sim(13, {});
+        sim.Add();
+        sim.Add();
+        sim.Create(0);
+        sim.CreatePlayer(0, "host");
+        ASSERT_TRUE(Joined(sim, 1, 0)) << c.LongName;
+        auto& raw = sim.RawConnect(0, Stranger(3));
+        sim.RawSend(raw, dplay::EncodePacket(dplay::THello{kApp, kInstance, {}}));
+        sim.RawSend(raw, dplay::EncodePacket(dplay::TCreatePlayer{77, c.ShortName, c.LongName}));
+        sim.Run(1s);
+        const auto created = std::find_if(raw.Got.begin(), raw.Got.end(), [](const auto& P) {
+            return std::holds_alternative<dplay::TPlayerCreated>(P);
+        });
+        ASSERT_NE(created, raw.Got.end()) << c.LongName;
+        const auto* answer = std::get_if<dplay::TPlayerCreated>(&*created);
+        ASSERT_EQ(answer->Nonce, 77u) << c.LongName;
+        EXPECT_EQ(static_cast<HRESULT>(answer->Code), c.Answer) << c.LongName;
+        for (int m = 0; m < 2; ++m)
+            EXPECT_EQ(sim.At(m).Shown.size(), c.Answer == DP_OK ? 3u : 2u) << c.LongName;
+    }
+}

@@ -252,11 +252,14 @@ void TSim::Hand(std::size_t L, int Direction, const std::vector<std::uint8_t>& B
             to.Raw->Got.push_back(*packet);
         return;
     }
-    if (const auto packet = dplay::DecodePacket(Bytes))
+    if (const auto packet = dplay::DecodePacket(Bytes)) {
         if (const auto* data = std::get_if<dplay::TData>(&*packet)) {
             const auto own = At(to.Machine).Own();
             EchoCount += std::count(own.begin(), own.end(), data->From) > 0;
         }
+        if (Tap)
+            Tap((Direction == 0 ? Links[L].A : Links[L].B).Machine, to.Machine, *packet);
+    }
     At(to.Machine).Core->Received(to.Conn, Bytes, Clock);
     Apply(to.Machine);
 }
@@ -383,6 +386,18 @@ void TSim::RawSend(TRaw& Raw, const std::vector<std::uint8_t>& Bytes, bool Relia
     for (std::size_t l = 0; l < Links.size(); ++l)
         if (Links[l].A.Raw == &Raw)
             return Deliver(l, 0, Bytes, Reliable);
+}
+
+void TSim::Inject(int From, int To, const std::vector<std::uint8_t>& Bytes) {
+    for (std::size_t l = Links.size(); l-- > 0;) { // the newest connection between them
+        const TLink& k = Links[l];
+        if (k.Gone || !k.A.Conn || !k.B.Conn)
+            continue;
+        if (k.A.Machine == From && k.B.Machine == To)
+            return Deliver(l, 0, Bytes, true);
+        if (k.B.Machine == From && k.A.Machine == To)
+            return Deliver(l, 1, Bytes, true);
+    }
 }
 
 std::string TSim::Describe() const {

@@ -58,6 +58,7 @@ struct TMachine {
     std::vector<dplay::TPlayerView> Shown;                     // what the application lists
     std::vector<TSeen> Seen;
     bool QueryOpen = false;
+    TTime Since{}; // when its first player was made
     // Local players' identifiers.
     std::vector<DPID> Own() const;
 };
@@ -102,6 +103,12 @@ public:
     };
     TRaw& RawConnect(int Target, TAddress From);
     void RawSend(TRaw& Raw, const std::vector<std::uint8_t>& Bytes, bool Reliable = true);
+    // Bytes from machine From on its connection with To, as if its core had sent them: what a
+    // modified client of From could say.
+    void Inject(int From, int To, const std::vector<std::uint8_t>& Bytes);
+    // Sees every packet handed to a machine's core, with the machine it came from (-1: a raw
+    // connection of the test).
+    std::function<void(int From, int To, const dplay::TPacket&)> Tap;
 
     // Messages that reached the machine of their own sender: relayed back for nothing.
     int Echoes() const { return EchoCount; }

@@ -1,8 +1,9 @@
-// Sessions of several machines on a simulated network, a few hundred seeds a scenario: joins,
+// Sessions of several machines on a simulated network, a hundred seeds a scenario: joins,
 // leaves, a host lost at each step of a join, two machines lost at once, a change of host with
-// four players and a cut that heals. After every run the machines must agree on who is in the
-// session, the host must be the machine of the lowest identifier, and every message must come
-// from the machine that sent it, once and in order.
+// four players, a would-be host that goes quiet and a cut that heals. After every run the
+// machines must agree on who is in the session, the host must be the machine of the lowest
+// identifier, every message must come from the machine that sent it, once and in order, and
+// every guaranteed message must reach every machine that stays.
 #include "tests/platform/SessionSim.h"
 
 #include <gtest/gtest.h>
@@ -21,16 +22,21 @@ constexpr int kSeeds = 100;
 // Payload: sender machine, 1 for guaranteed, then a running number.
 struct TTraffic {
     std::map<int, std::uint32_t> Next;
+    // Each machine's guaranteed messages that its core took, with when.
+    std::map<int, std::vector<std::pair<TTime, long>>> Guaranteed;
     void Round(TSim& Sim) {
         for (std::size_t i = 0; i < Sim.Count(); ++i) {
             TMachine& m = Sim.At(static_cast<int>(i));
-            if (!m.Alive || m.Own().empty())
+            if (!m.Alive || m.Muted || m.Own().empty())
                 continue;
             for (const bool guaranteed : {true, false}) {
                 const std::uint32_t n = Next[m.Index]++;
-                Sim.Send(m.Index, m.Own().front(), DPID_ALLPLAYERS, guaranteed,
-                         {static_cast<std::uint8_t>(m.Index), guaranteed, std::uint8_t(n),
-                          std::uint8_t(n >> 8), std::uint8_t(n >> 16)});
+                const HRESULT hr =
+                    Sim.Send(m.Index, m.Own().front(), DPID_ALLPLAYERS, guaranteed,
+                             {static_cast<std::uint8_t>(m.Index), guaranteed, std::uint8_t(n),
+                              std::uint8_t(n >> 8), std::uint8_t(n >> 16)});
+                if (guaranteed && hr == DP_OK)
+                    Guaranteed[m.Index].push_back({Sim.Now(), n});
             }
         }
     }
@@ -48,6 +54,7 @@ bool Joined(TSim& Sim, int Machine, int Host) {
         *Sim.At(Machine).JoinResult != DP_OK)
         return false;
     const auto request = Sim.CreatePlayer(Machine, "p" + std::to_string(Machine));
+    Sim.At(Machine).Since = Sim.Now();
     return Sim.RunUntil([&] { return Sim.At(Machine).Players.count(request); }, 7s) &&
            Sim.At(Machine).Players[request].first == DP_OK;
 }
@@ -55,7 +62,12 @@ bool Joined(TSim& Sim, int Machine, int Host) {
 void Host(TSim& Sim, int Machine) {
     Sim.Create(Machine, 8);
     Sim.CreatePlayer(Machine, "host");
+    Sim.At(Machine).Since = Sim.Now();
     Sim.Run(10ms);
+}
+
+bool Playing(const TMachine& M) {
+    return M.Alive && !M.Left && !M.Muted && !M.Own().empty();
 }
 
 // Every machine in the run: who owned which identifier.
@@ -100,13 +112,51 @@ testing::AssertionResult HonestMessages(TSim& Sim) {
     return testing::AssertionSuccess();
 }
 
+// Between every two machines that play on together, every guaranteed message of one, from the
+// time the other came on, has reached the other: exactly once, in order, none missing.
+testing::AssertionResult Complete(TSim& Sim, const TTraffic& Traffic) {
+    for (const auto& [sender, sent] : Traffic.Guaranteed) {
+        const TMachine& from = Sim.At(sender);
+        if (!Playing(from))
+            continue;
+        const DPID player = from.Own().front();
+        for (std::size_t i = 0; i < Sim.Count(); ++i) {
+            const TMachine& to = Sim.At(static_cast<int>(i));
+            if (to.Index == sender || !Playing(to) ||
+                std::none_of(to.Shown.begin(), to.Shown.end(),
+                             [&](const auto& p) { return p.Id == player; }))
+                continue;
+            std::vector<long> got;
+            for (const auto& s : to.Seen)
+                if (s.SysType == 0 && s.Data.size() == 5 && s.Data[0] == sender && s.Data[1])
+                    got.push_back(s.Data[2] | (s.Data[3] << 8) | (s.Data[4] << 16));
+            auto first = std::find_if(sent.begin(), sent.end(),
+                                      [&](const auto& e) { return e.first >= to.Since; });
+            if (!got.empty()) {
+                const auto at = std::find_if(sent.begin(), sent.end(),
+                                             [&](const auto& e) { return e.second == got[0]; });
+                first = std::min(first, at);
+            }
+            std::vector<long> expected;
+            for (auto e = first; e != sent.end(); ++e)
+                expected.push_back(e->second);
+            if (got != expected)
+                return testing::AssertionFailure()
+                       << "machine " << i << " got " << got.size() << " of the "
+                       << expected.size() << " guaranteed messages machine " << sender
+                       << " sent since it came";
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
 // The machines that still play agree, in groups that can reach each other: the same players,
 // each owned by one of them, and one host, the machine of the lowest identifier.
 testing::AssertionResult Agreement(TSim& Sim) {
     std::map<std::vector<DPID>, std::vector<int>> groups;
     for (std::size_t i = 0; i < Sim.Count(); ++i) {
         const TMachine& m = Sim.At(static_cast<int>(i));
-        if (!m.Alive || m.Left || m.Own().empty())
+        if (!Playing(m))
             continue;
         std::vector<DPID> ids;
         for (const auto& p : m.Shown) {
@@ -203,6 +253,7 @@ TEST(SessionSim, JoinsAndLeavesUnderLossDuplicationAndReorderingAgree) {
         sim.Run(3s);
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
         EXPECT_EQ(FalseDepartures(sim, {2}), 0) << "seed " << seed;
         for (const int i : {0, 1, 3})
             EXPECT_EQ(std::count_if(
@@ -247,9 +298,11 @@ TEST(SessionSim, TwoMachinesLostAtOnceLeaveTheRestWithTheNextLowestAsHost) {
         sim.Vanish(0);
         sim.Vanish(1);
         traffic.For(sim, 15s);
+        sim.Run(3s);
         EXPECT_TRUE(sim.At(2).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
         EXPECT_EQ(sim.At(3).Shown.size(), 3u) << "seed " << seed;
     }
 }
@@ -279,7 +332,10 @@ TEST(SessionSim, FourPlayersLoseTheirHostWithinThreeSecondsAndCarryOnUnderTheLow
         sim.Run(2s);
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
         EXPECT_EQ(sim.At(4).Shown.size(), 4u) << "seed " << seed;
+        // Identifiers only grow: no newcomer can become the next host by the identifier it gets.
+        EXPECT_GT(sim.At(4).Own().front(), sim.At(3).Own().front()) << "seed " << seed;
     }
 }
 
@@ -314,12 +370,54 @@ TEST(SessionSim,
         ASSERT_TRUE(Gather(sim, 4, 4)) << "seed " << seed;
         TTraffic traffic;
         traffic.For(sim, 60s);
+        sim.Run(2s);
         EXPECT_EQ(FalseDepartures(sim, {}), 0) << "seed " << seed;
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
+        // What every machine has is let go: the senders keep no more than the last moments.
+        for (int i = 0; i < 4; ++i)
+            EXPECT_LT(sim.At(i).Core->KeptBytes(), 2000u) << "seed " << seed << ", machine " << i;
         const DPID gone = sim.At(3).Own().front();
         sim.Vanish(3);
         EXPECT_TRUE(GoneWithin(sim, gone, {0, 1, 2}, 3s)) << "seed " << seed;
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
+    }
+}
+
+// The machine that should host next takes the others' claims and then says nothing more, or says
+// nothing at all: the others pass it over as if it had vanished, and lose no message.
+TEST(SessionSim, AWouldBeHostThatGoesQuietIsPassedOverWithinFiveSeconds) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.05, .Duplicate = 0.02});
+        ASSERT_TRUE(Gather(sim, 4, 4)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 1s);
+        const bool afterClaims = seed % 2;
+        sim.Vanish(0);
+        if (afterClaims) {
+            traffic.For(sim, 4s);
+            ASSERT_TRUE(sim.At(1).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
+        }
+        sim.Mute(1);
+        const TTime quiet = sim.Now();
+        const auto carriedOn = [&] {
+            return sim.At(2).Core->IsHost() && sim.At(3).Shown.size() == 2 &&
+                   sim.At(2).Shown.size() == 2;
+        };
+        bool carried = false;
+        for (TMs t{0}; !carried && t < (afterClaims ? 5s : 8s); t += 250ms) {
+            traffic.Round(sim);
+            carried = sim.RunUntil(carriedOn, 250ms);
+        }
+        EXPECT_TRUE(carried) << "seed " << seed << " after "
+                             << std::chrono::duration_cast<TMs>(sim.Now() - quiet).count()
+                             << " ms\n"
+                             << sim.Describe();
+        traffic.For(sim, 2s);
+        sim.Run(2s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
     }
 }
 
@@ -391,4 +489,25 @@ TEST(SessionSim, ASessionTakesPlayersUpToItsMaximumAndNotOneMore) {
     sim.Run(100ms);
     EXPECT_NE(sim.At(0).Players[request].first, DP_OK);
     EXPECT_EQ(sim.At(0).Shown.size(), 2u);
+}
+
+TEST(SessionSim, JoiningDisabledKeepsOtherMachinesOutButNotTheHostsOwnPlayers) {
+    const struct {
+        DWORD Flags;
+        bool HostAdds, OthersJoin;
+    } cases[] = {
+        {DPSESSION_JOINDISABLED, true, false},
+        {DPSESSION_NEWPLAYERSDISABLED, false, false},
+        {0, true, true},
+    };
+    for (const auto& c : cases) {
+        TSim sim(9, {});
+        sim.Add();
+        sim.Add();
+        sim.Create(0, 4, c.Flags);
+        const auto request = sim.CreatePlayer(0, "host");
+        sim.Run(10ms);
+        EXPECT_EQ(sim.At(0).Players[request].first == DP_OK, c.HostAdds) << c.Flags;
+        EXPECT_EQ(Joined(sim, 1, 0), c.OthersJoin) << c.Flags;
+    }
 }

@@ -78,7 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         f.ExpectedTextureSize = static_cast<std::int32_t>(Size);
     }
     ddpd::TDDPDPlayer* from = (mode & 1) ? &World->Stranger : &World->Known;
+    const int before = Form2 ? Form2->ChatMemo->blockCount() : 0;
     f.DDPD1ArriveMessage(f.DDPD1.get(), from, Data, static_cast<std::int32_t>(Size));
+    // Whatever a message holds, it adds at most one line to the log.
+    if (Form2 && Form2->ChatMemo->blockCount() > before + 1)
+        std::abort();
     // Keep the log from growing without end over a long run.
     if (Form2 && Form2->ChatMemo->blockCount() > 1000)
         Form2->ChatMemo->clear();

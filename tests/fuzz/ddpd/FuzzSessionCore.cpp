@@ -1,6 +1,8 @@
 // Any packets, from any machine, at any time: neither a host nor a client core may crash, list
 // a player twice or under an identifier outside 2 .. 2^31 - 1, or let a session grow past its
 // limit. The input is a script: an operation byte, then for packets a length byte and bytes.
+// Sends, acknowledgements of the transport and the clock run in between, so that what is kept
+// for delivery, and let go, is exercised by whatever the packets say.
 #include "platform/dplay/SessionCore.h"
 
 #include <arpa/inet.h>
@@ -36,7 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     std::size_t at = 0;
     while (at < Size) {
         const std::uint8_t op = Data[at++];
-        if (op % 5 < 3) {
+        if (op % 7 >= 5) {
+            for (const DPID id : host.PlayerIds())
+                host.Send(id, DPID_ALLPLAYERS, op & 0x80, {op}, now);
+            for (const DPID id : client.PlayerIds())
+                client.Send(id, DPID_ALLPLAYERS, op & 0x80, {op}, now);
+            host.Released(machines[op & 1], op & 0x40 ? machines[1] : 0, op * 97u);
+        } else if (op % 5 < 3) {
             std::size_t n = 0;
             if (at < Size) {
                 n = std::min<std::size_t>(Data[at], Size - at - 1);
@@ -45,9 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             const std::span<const std::uint8_t> bytes(Data + at, n);
             at += n;
             if (op % 5 == 2)
-                client.Received(1, bytes, op & 0x80, now);
+                client.Received(1, bytes, now);
             else
-                host.Received(machines[op % 5], bytes, op & 0x80, now);
+                host.Received(machines[op % 5], bytes, now);
         } else if (op % 5 == 3) {
             now += std::chrono::milliseconds(op * 10);
             host.Tick(now);
