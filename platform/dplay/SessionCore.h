@@ -120,6 +120,10 @@ public:
     static constexpr auto kLeaveTime = std::chrono::milliseconds(500); // to say goodbye
     // Connections from one address at once.
     static constexpr std::size_t kMaxPerAddress = 8;
+    // Connections in all, open or closing. When full, a new one takes the place of the oldest
+    // that owns no player: otherwise connections from enough addresses that never join would
+    // keep every player out.
+    static constexpr std::size_t kMaxConns = 128;
     static constexpr std::size_t kMaxHeldBytes = 4u << 20; // sends kept while the host changes
 
     // Seed: random bytes the machine secrets are drawn from; the shell reads them from the
@@ -269,6 +273,9 @@ private:
     // Host side.
     std::optional<TTime> GraceEnd;
     TQueryLimiter Limiter;
+
+    // The connection a newcomer may push out of a full table; 0 when every one is needed.
+    TConnId Evictable() const;
 };
 
 } // namespace dplay

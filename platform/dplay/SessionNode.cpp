@@ -22,7 +22,11 @@ using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kBindRetry = 500ms; // the old host may still hold the query port
-constexpr std::size_t kMaxPeers = 64;
+// ENet keeps a peer for every handshake it has begun, and refuses new ones once its table is
+// full, before the core can push anyone out; the core keeps its own table smaller, so what is
+// left over is for handshakes that have not reached it yet.
+constexpr std::size_t kHandshakeRoom = 64;
+constexpr std::size_t kMaxPeers = TSessionCore::kMaxConns + kHandshakeRoom;
 // What one machine may make this one hold: reassembling its incoming messages, and its
 // outgoing guaranteed messages not yet acknowledged. A machine past the second is not keeping
 // up (or will not acknowledge) and is dropped rather than queued for without end.

@@ -357,6 +357,12 @@ void TSim::RawSend(TRaw& Raw, const std::vector<std::uint8_t>& Bytes, bool Relia
             return Deliver(l, 0, Bytes, Reliable);
 }
 
+std::size_t TSim::Connections(int Machine) const {
+    return static_cast<std::size_t>(std::count_if(Links.begin(), Links.end(), [&](const TLink& l) {
+        return (l.A.Machine == Machine && l.A.Conn) || (l.B.Machine == Machine && l.B.Conn);
+    }));
+}
+
 std::string TSim::Describe() const {
     std::ostringstream out;
     for (const auto& m : Machines) {

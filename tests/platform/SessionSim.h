@@ -100,6 +100,9 @@ public:
     TRaw& RawConnect(int Target, TAddress From);
     void RawSend(TRaw& Raw, const std::vector<std::uint8_t>& Bytes, bool Reliable = true);
 
+    // Connections Machine's core holds now, open or closing (what would fill the node's table).
+    std::size_t Connections(int Machine) const;
+
     // Messages that reached the machine of their own sender: relayed back for nothing.
     int Echoes() const { return EchoCount; }
     std::mt19937& Random() { return Rng; }
