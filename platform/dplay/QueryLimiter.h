@@ -3,13 +3,24 @@
 // sender address must not turn the host into a flood, and many flooding addresses must not
 // crowd out a player who searches now and then.
 //
-// Each address has a bucket that counts its queries (answered or not). One that asks faster
-// than a search ever does is ignored for a while, and what it sends meanwhile costs the others
-// nothing. Answers in all are bounded by a bucket of their own, part of which is kept for
-// addresses that were seldom answered lately: a player's search every so often is, while an
-// address that keeps asking just below its own limit is not. The table of addresses is
-// bounded; an address is forgotten only once it carries nothing worth keeping (not ignored,
-// both its buckets full again), so new addresses cannot push out anyone's state.
+// What is charged is a search, not a datagram. A search sends its query again every 200 ms,
+// with the same nonce, until it is answered or its time is up; a datagram that repeats the
+// address's current nonce at no more than that pace costs the address nothing, so a searcher
+// whose query or answer was lost is never ignored for trying again. Each search is answered
+// once: a repeat after the answer gets nothing, so repeating one nonce earns a flooder no more
+// answers than asking anew would, and asking anew is what the address's bucket counts.
+//
+// Each address's bucket counts its searches (answered or not). One that asks faster than a
+// player ever searches is ignored for a while, and what it sends meanwhile costs the others
+// nothing. An address that stays just below its own rate looks exactly like a player searching
+// once a second and cannot be told apart from one, so the answers in all are sized for several
+// hundred such addresses at once (kTotalRate), and that total still bounds what the host sends:
+// 400 answers of at most 312 bytes is about 125 KB a second, never more than twice what the
+// askers spent. Part of the total is kept for addresses that were seldom answered lately,
+// which is what a player's search every so often is, for when even that is not enough. The
+// table of addresses is bounded; an address is forgotten only once it carries nothing worth
+// keeping (not ignored, both its buckets full again), so new addresses cannot push out anyone's
+// state.
 //
 // Pure: the time is passed in; no clock, no sockets.
 
@@ -25,43 +36,62 @@ class TQueryLimiter {
 public:
     using TTime = std::chrono::steady_clock::time_point;
 
-    // A search asks every 200 ms for up to a second and stops at the first answer: a player
-    // who searches a few times in a row stays well inside this.
-    static constexpr double kPerSourceRate = 1; // queries a second, sustained
-    static constexpr double kBurst = 16;
+    // A player who searches once a second, or a few times in a row, stays inside this.
+    static constexpr double kPerSourceRate = 1; // searches a second, sustained
+    static constexpr double kBurst = 8;
     static constexpr std::chrono::seconds kIgnoreFor{30};
-    static constexpr double kTotalRate = 100; // answers a second in all, and as many at once
-    static constexpr double kReserve = 25;    // of those, kept for answers with priority
+    static constexpr double kTotalRate = 400; // answers a second in all, and as many at once
+    static constexpr double kReserve = 100;   // of those, kept for answers with priority
     // Answers with priority to one address: two searches in a row, then one every 4 s.
     static constexpr double kPriorityRate = 0.25;
     static constexpr double kPriorityBurst = 2;
+    // A search sends again every 200 ms and lasts at most 10 s; repeats that come closer
+    // together than kResendGap (arrival jitter allowed for) are charged as new searches.
+    static constexpr std::chrono::milliseconds kResendGap{100};
+    static constexpr std::chrono::seconds kLongestSearch{11};
     static constexpr std::size_t kMaxSources = 4096;
 
-    // True when an answer to Source may go out at Now (and counts it). Times never go back.
-    bool Allow(std::uint32_t Source, TTime Now) {
+    // True when an answer to the query Nonce from Source may go out at Now (and counts it).
+    // Times never go back.
+    bool Allow(std::uint32_t Source, std::uint32_t Nonce, TTime Now) {
         Refill(Total, Now, kTotalRate, kTotalRate);
         TSource* s = Find(Source, Now);
         bool priority = false;
         if (s) {
             if (Now < s->IgnoredUntil)
                 return false;
-            Refill(s->Queries, Now, kPerSourceRate, kBurst);
-            if (s->Queries.Tokens < 1) {
-                // Its time served, it gets one query and a bucket that fills from there, so
-                // an address that goes on flooding is ignored again at once.
-                s->IgnoredUntil = Now + kIgnoreFor;
-                s->Queries = {1, s->IgnoredUntil, true};
+            const bool repeat = s->Searching && Nonce == s->Nonce && Now < s->SearchEnd &&
+                                Now - s->LastSend >= kResendGap;
+            s->LastSend = Now;
+            if (repeat && s->Answered)
                 return false;
+            if (!repeat) {
+                Refill(s->Queries, Now, kPerSourceRate, kBurst);
+                if (s->Queries.Tokens < 1) {
+                    // Its time served, it gets one search and a bucket that fills from
+                    // there, so an address that goes on flooding is ignored again at once.
+                    s->IgnoredUntil = Now + kIgnoreFor;
+                    s->Queries = {1, s->IgnoredUntil, true};
+                    s->Searching = false;
+                    return false;
+                }
+                s->Queries.Tokens -= 1;
+                s->Searching = true;
+                s->Nonce = Nonce;
+                s->SearchEnd = Now + kLongestSearch;
+                s->Answered = false;
             }
-            s->Queries.Tokens -= 1;
             Refill(s->Priority, Now, kPriorityRate, kPriorityBurst);
             priority = s->Priority.Tokens >= 1;
         }
         if (Total.Tokens < 1 + (priority ? 0 : kReserve))
             return false;
         Total.Tokens -= 1;
-        if (priority)
-            s->Priority.Tokens -= 1;
+        if (s) {
+            s->Answered = true;
+            if (priority)
+                s->Priority.Tokens -= 1;
+        }
         return true;
     }
 
@@ -77,6 +107,12 @@ private:
         TBucket Queries;
         TBucket Priority;
         TTime IgnoredUntil{};
+        // The search in progress: its nonce, when it ends, the last datagram seen of it.
+        bool Searching = false;
+        bool Answered = false;
+        std::uint32_t Nonce = 0;
+        TTime SearchEnd{};
+        TTime LastSend{};
     };
 
     static void Refill(TBucket& B, TTime Now, double Rate, double Capacity) {
@@ -94,7 +130,8 @@ private:
         const double idle = std::chrono::duration<double>(Now - B.Last).count();
         return B.Tokens + idle * Rate >= Capacity;
     }
-    // Nothing to remember: not ignored, both its buckets full again.
+    // Nothing to remember: not ignored, both its buckets full again. A search in progress may
+    // go with it; its next repeat is then charged as a new search, which a full bucket covers.
     static bool Forgettable(const TSource& S, TTime Now) {
         return Now >= S.IgnoredUntil && Full(S.Queries, Now, kPerSourceRate, kBurst) &&
                Full(S.Priority, Now, kPriorityRate, kPriorityBurst);

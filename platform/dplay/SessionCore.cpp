@@ -494,7 +494,8 @@ void TSessionCore::Tick(TTime Now) {
 
 std::optional<TSessionReply> TSessionCore::AnswerQuery(const TSessionQuery& Query,
                                                        std::uint32_t SourceIp, TTime Now) {
-    if (!(Query.Application == Application) || !Joinable() || !Limiter.Allow(SourceIp, Now))
+    if (!(Query.Application == Application) || !Joinable() ||
+        !Limiter.Allow(SourceIp, Query.Nonce, Now))
         return std::nullopt;
     TSessionReply reply;
     reply.Nonce = Query.Nonce;

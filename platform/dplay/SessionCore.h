@@ -134,6 +134,10 @@ public:
     static constexpr auto kHostSilence = std::chrono::seconds(3);
     // Connections from one address at once.
     static constexpr std::size_t kMaxPerAddress = 8;
+    // Connections in all, open or closing. When full, a new one takes the place of the oldest
+    // that owns no player: otherwise connections from enough addresses that never join would
+    // keep every player out.
+    static constexpr std::size_t kMaxConns = 128;
     // Guaranteed messages of this machine kept until every machine has them; past it Send
     // refuses. The new host keeps as much for each machine that has yet to come back.
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
@@ -339,6 +343,9 @@ private:
     std::map<TMachineKey, std::vector<std::vector<std::uint8_t>>> Waiting;
     std::map<TMachineKey, std::size_t> WaitingBytes;
     TQueryLimiter Limiter;
+
+    // The connection a newcomer may push out of a full table; 0 when every one is needed.
+    TConnId Evictable() const;
 };
 
 } // namespace dplay

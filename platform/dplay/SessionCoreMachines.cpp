@@ -18,6 +18,12 @@ TConnId TSessionCore::Accept(TAddress From, TTime Now) {
     });
     if (static_cast<std::size_t>(fromThere) >= kMaxPerAddress)
         return 0;
+    if (Conns.size() >= kMaxConns) {
+        const TConnId evicted = Evictable();
+        if (!evicted)
+            return 0;
+        Close(evicted, true);
+    }
     const TConnId id = NextConn++;
     TConn c;
     c.Address = From;
@@ -28,6 +34,29 @@ TConnId TSessionCore::Accept(TAddress From, TTime Now) {
     Conns.emplace(id, c);
     SendTo(id, TChallenge{c.Challenge});
     return id;
+}
+
+// Only a connection that owns no player (and carries no rejoin) may be pushed out: one being
+// closed first, as it is going anyway, then the oldest (identifiers only grow), whether it said
+// hello or not. Age alone, because a player's own connection is the newest while it joins: it
+// says hello and asks for a player within a round trip each, so it is pushed out only if a
+// whole table of newer connections came in meanwhile. Putting those that never said hello
+// first would push out exactly the newcomer whenever the table is full of ones that did.
+TConnId TSessionCore::Evictable() const {
+    std::vector<TConnId> owners; // once, not per connection: a session may list 1024 players
+    for (const auto& p : Players)
+        owners.push_back(p.Owner);
+    std::sort(owners.begin(), owners.end());
+    TConnId oldest = 0;
+    for (const auto& [id, c] : Conns) {
+        if (!c.Incoming || c.HeldRejoin || std::binary_search(owners.begin(), owners.end(), id))
+            continue;
+        if (!c.Up)
+            return id;
+        if (!oldest)
+            oldest = id;
+    }
+    return oldest;
 }
 
 void TSessionCore::Connected(TConnId Conn, TTime) {

@@ -21,7 +21,11 @@ using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kBindRetry = 500ms; // the old host may still hold the query port
-constexpr std::size_t kMaxPeers = 64;
+// ENet keeps a peer for every handshake it has begun, and refuses new ones once its table is
+// full, before the core can push anyone out; the core keeps its own table smaller, so what is
+// left over is for handshakes that have not reached it yet.
+constexpr std::size_t kHandshakeRoom = 64;
+constexpr std::size_t kMaxPeers = TSessionCore::kMaxConns + kHandshakeRoom;
 // What one machine may make this one hold while reassembling its incoming messages. What it is
 // sent and has not acknowledged is the core's to count (TSessionCore::kMaxBacklog).
 constexpr std::size_t kMaxWaitingData = 2 * kMaxMessageSize + 4096;

@@ -400,6 +400,12 @@ void TSim::Inject(int From, int To, const std::vector<std::uint8_t>& Bytes) {
     }
 }
 
+std::size_t TSim::Connections(int Machine) const {
+    return static_cast<std::size_t>(std::count_if(Links.begin(), Links.end(), [&](const TLink& l) {
+        return (l.A.Machine == Machine && l.A.Conn) || (l.B.Machine == Machine && l.B.Conn);
+    }));
+}
+
 std::string TSim::Describe() const {
     std::ostringstream out;
     for (const auto& m : Machines) {

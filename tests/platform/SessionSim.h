@@ -110,6 +110,9 @@ public:
     // connection of the test).
     std::function<void(int From, int To, const dplay::TPacket&)> Tap;
 
+    // Connections Machine's core holds now, open or closing (what would fill the node's table).
+    std::size_t Connections(int Machine) const;
+
     // Messages that reached the machine of their own sender: relayed back for nothing.
     int Echoes() const { return EchoCount; }
     std::mt19937& Random() { return Rng; }
