@@ -1,6 +1,7 @@
 // Machines that do not play by the rules, at the protocol core: rejoins from nowhere, claims on
 // other machines' players while the host changes, idle connections from one address. Each
 // gets nowhere, and the honest machines carry on.
+#include "platform/dplay/MachineIdentity.h"
 #include "tests/platform/SessionSim.h"
 
 #include <arpa/inet.h>
@@ -115,6 +116,66 @@ TEST(SessionCoreHostile, AClaimPlantedOnTheNextHostCannotTakeAnotherMachinesPlay
     ASSERT_TRUE(Joined(sim, 3, 1));
     for (const auto& p : sim.At(3).Shown)
         EXPECT_TRUE(dplay::ValidPlayerId(p.Id)) << p.Id;
+}
+
+// Machine 1 is elected host and misbehaves: it speaks to machine 2 in the name of machine 3's
+// player (with its own key, with the player's key changed to its own, and by replaying what the
+// player said), then vanishes and shows machine 2, the next host, the claim machine 3 made to it.
+// Machine 2 hears the player only when it speaks itself, and machine 3 keeps its player.
+TEST(SessionCoreHostile, AHostThatMisbehavesCanNeitherReuseAClaimNorSpeakForAnotherMachinesPlayer) {
+    for (std::uint32_t seed = 1; seed <= 100; ++seed) {
+        TSim sim(seed, {.Loss = 0.05});
+        for (int i = 0; i < 4; ++i)
+            sim.Add();
+        sim.Create(0);
+        sim.CreatePlayer(0, "host");
+        for (int i = 1; i < 4; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+        const DPID victim = sim.At(3).Own().front();
+        std::optional<dplay::TRejoin> claim;
+        std::optional<dplay::TData> said;
+        sim.Tap = [&](int From, int To, const dplay::TPacket& P) {
+            if (const auto* r = std::get_if<dplay::TRejoin>(&P); r && From == 3 && To == 1)
+                claim = *r;
+            if (const auto* d = std::get_if<dplay::TData>(&P); d && d->From == victim && To == 1)
+                said = *d;
+        };
+        sim.Send(3, victim, DPID_ALLPLAYERS, true, {'1'});
+        sim.Run(1s);
+        sim.Vanish(0);
+        sim.Run(6s);
+        ASSERT_TRUE(sim.At(1).Core->IsHost() && claim && said) << "seed " << seed;
+
+        dplay::TMachineIdentity own(dplay::TMachineKey{0xE7});
+        const auto signedByOwn = [&] {
+            dplay::TData d{victim, DPID_ALLPLAYERS, said->Seq + 100, 1, {}, {'F'}};
+            d.Signature = own.Sign(dplay::SignedData(kInstance, d));
+            return dplay::EncodePacket(d);
+        };
+        sim.Inject(1, 2, signedByOwn());
+        sim.Inject(1, 2, dplay::EncodePacket(*said));
+        sim.Inject(
+            1, 2,
+            dplay::EncodePacket(dplay::TPlayerAdded{{victim, 0, 7000, own.Key(), 0, "p", "p"}}));
+        sim.Inject(1, 2, signedByOwn());
+        sim.Run(1s);
+
+        sim.Vanish(1);
+        auto& thief = sim.RawConnect(2, Stranger(1));
+        sim.RawSend(thief, dplay::EncodePacket(*claim));
+        sim.Run(8s);
+        ASSERT_TRUE(sim.At(2).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
+        EXPECT_TRUE(Refused(thief)) << "seed " << seed;
+        EXPECT_EQ(sim.At(3).Own(), std::vector<DPID>{victim}) << "seed " << seed;
+        EXPECT_EQ(sim.At(2).Shown.size(), 2u) << "seed " << seed << '\n' << sim.Describe();
+        sim.Send(3, victim, DPID_ALLPLAYERS, true, {'2'});
+        sim.Run(1s);
+        std::vector<std::vector<std::uint8_t>> heard;
+        for (const auto& s : sim.At(2).Seen)
+            if (s.SysType == 0 && s.From == victim)
+                heard.push_back(s.Data);
+        EXPECT_EQ(heard, (std::vector<std::vector<std::uint8_t>>{{'1'}, {'2'}})) << "seed " << seed;
+    }
 }
 
 TEST(SessionCoreHostile, SeventyIdleConnectionsFromOneAddressNeitherBlockJoinsNorStay) {
