@@ -41,6 +41,7 @@ void TSessionCore::SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Byte
         return;
     if (Reliable && !Charge(Conn, it->second, Bytes.size(), Origin))
         return;
+    it->second.Quiet = false;
     Act(TSendAction{Conn, Bytes, Reliable, Origin});
 }
 
@@ -460,7 +461,7 @@ void TSessionCore::Tick(TTime Now) {
     if (Role == TRole::Client && AckDue && Now >= NextAck) {
         AckDue = false;
         NextAck = Now + kAckTime;
-        SendTo(HostConn, TAck{Marks()});
+        SendTo(HostConn, TAck{Marks()}, false); // the next one says it all again
     }
     if (GraceEnd && Now >= *GraceEnd) {
         GraceEnd.reset();

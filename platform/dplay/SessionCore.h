@@ -127,8 +127,10 @@ public:
     static constexpr auto kTargetTime = std::chrono::seconds(4);  // trying one would-be host
     static constexpr auto kRetryTime = std::chrono::milliseconds(300);
     static constexpr auto kLeaveTime = std::chrono::milliseconds(500); // to say goodbye
-    static constexpr auto kBeatTime = std::chrono::milliseconds(500);  // the host's heartbeat
-    static constexpr auto kAckTime = std::chrono::seconds(1);          // acknowledgements
+    // The host's heartbeat, to a machine it has sent nothing else meanwhile or whose messages
+    // every machine has since acknowledged.
+    static constexpr auto kBeatTime = std::chrono::milliseconds(500);
+    static constexpr auto kAckTime = std::chrono::seconds(2); // acknowledgements, at most
     // A host unheard this long (heartbeats lost six times in a row) has gone quiet and is
     // passed over, as if it had vanished.
     static constexpr auto kHostSilence = std::chrono::seconds(3);
@@ -197,6 +199,8 @@ private:
         // Host side, by sending player: the last guaranteed message it acknowledged, and the
         // last sent to it (or that might have been, before this machine hosted).
         std::map<DPID, std::uint32_t> Acked, SentUpTo;
+        std::vector<TMark> Told; // what the last heartbeat said was delivered
+        bool Quiet = true;       // nothing sent to it since the last heartbeat
         std::size_t Backlog = 0;
         std::map<TConnId, std::size_t> BacklogBy; // by origin
     };

@@ -140,7 +140,12 @@ void TSessionCore::Beat(TTime Now) {
             for (const auto& p : Players)
                 if (p.Owner == c)
                     beat.Delivered.push_back({p.Id, Delivered(p)});
-        SendTo(c, beat, false);
+        TConn& conn = Conns[c];
+        if (conn.Quiet || beat.Delivered != conn.Told) {
+            conn.Told = beat.Delivered;
+            SendTo(c, beat, false);
+        }
+        conn.Quiet = true;
     });
 }
 

@@ -164,6 +164,7 @@ struct TPlayerEntry {
 struct TMark {
     std::uint32_t Player = 0;
     std::uint32_t Seq = 0;
+    bool operator==(const TMark&) const = default;
 };
 
 struct THello {
