@@ -45,26 +45,23 @@ void TSessionCore::SendBytes(TConnId Conn, const std::vector<std::uint8_t>& Byte
     Act(TSendAction{Conn, Bytes, Reliable, Origin});
 }
 
-// A backlog past its limit is charged to whoever caused most of it. Another machine that did is
-// dropped, and what it left drains in its own time (up to twice the limit); when this machine's
-// own messages or the receiver's own are most of it, the receiver is not taking what it is
-// sent, and goes.
+// A backlog past its limit is charged to whoever caused most of it. Another machine that caused
+// more than half of it is flooding (a machine keeps at most kMaxHeldBytes of its own messages, half
+// the limit, so an honest one never does): it is dropped, and what it left drains in its own time,
+// up to twice the limit. Otherwise the receiver is not taking what it is sent, and goes.
 bool TSessionCore::Charge(TConnId Conn, TConn& C, std::size_t Bytes, TConnId Origin) {
     if (C.Backlog + Bytes > kMaxBacklog) {
         auto shares = C.BacklogBy;
         shares[Origin] += Bytes;
-        const TConnId culprit =
-            std::max_element(shares.begin(), shares.end(), [](const auto& A, const auto& B) {
-                return A.second < B.second;
-            })->first;
-        const bool other = culprit != 0 && culprit != Conn;
-        const auto there = Conns.find(culprit);
-        if (other && there != Conns.end() && there->second.Up) {
-            Drop(culprit);
-        } else if (!other || C.Backlog + Bytes > 2 * kMaxBacklog) {
+        const auto [culprit, share] =
+            *std::max_element(shares.begin(), shares.end(),
+                              [](const auto& A, const auto& B) { return A.second < B.second; });
+        const bool flooding = culprit != 0 && culprit != Conn && share > kMaxBacklog / 2;
+        if (!flooding || C.Backlog + Bytes > 2 * kMaxBacklog) {
             Drop(Conn);
             return false;
         }
+        Drop(culprit);
     }
     C.Backlog += Bytes;
     C.BacklogBy[Origin] += Bytes;

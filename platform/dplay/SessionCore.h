@@ -143,8 +143,9 @@ public:
     // Guaranteed messages of this machine kept until every machine has them; past it Send
     // refuses. The new host keeps as much for each machine that has yet to come back.
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
-    // Guaranteed bytes on their way to one machine. Past it, whoever caused most of them is
-    // dropped: the machine that floods, or the one that does not take what it is sent.
+    // Guaranteed bytes on their way to one machine. Past it, a machine that caused more than
+    // half of them is dropped, as flooding; otherwise the one that does not take what it is
+    // sent.
     static constexpr std::size_t kMaxBacklog = 8u << 20;
 
     // Seed: random bytes the machine's key and challenges are drawn from; the shell takes

@@ -178,6 +178,53 @@ TEST(SessionCoreHostile, AHostThatMisbehavesCanNeitherReuseAClaimNorSpeakForAnot
     }
 }
 
+// Machine 2 takes nothing, so what the host sends it piles up. Past the limit, a member that
+// caused more than half of it goes, as flooding; when honest members caused it (each keeps at
+// most its own limit), the machine that takes nothing goes.
+TEST(SessionCoreHostile, ABacklogPastItsLimitDropsTheFlooderOrElseTheMachineThatTakesNothing) {
+    const std::size_t size = dplay::kMaxMessageSize - 100;
+    for (const bool flood : {true, false}) {
+        TSim sim(17, {});
+        for (int i = 0; i < 5; ++i)
+            sim.Add();
+        sim.Create(0, 8);
+        sim.CreatePlayer(0, "host");
+        for (int i = 1; i < 5; ++i)
+            ASSERT_TRUE(Joined(sim, i, 0));
+        sim.At(2).Stalled = true;
+        DPID flooder = 0;
+        if (flood) {
+            const dplay::TMachineIdentity key(dplay::TMachineKey{0xF1});
+            auto& raw = sim.RawConnect(0, Stranger(5));
+            sim.RawSend(raw, dplay::EncodePacket(dplay::THello{kApp, kInstance, key.Key()}));
+            sim.RawSend(raw, dplay::EncodePacket(dplay::TCreatePlayer{1, "f", "f"}));
+            sim.Run(100ms);
+            for (const auto& p : raw.Got)
+                if (const auto* c = std::get_if<dplay::TPlayerCreated>(&p))
+                    flooder = c->Id;
+            ASSERT_NE(flooder, 0u);
+            for (std::uint32_t n = 1; n <= 12; ++n) {
+                dplay::TData d{flooder, DPID_ALLPLAYERS, n, 1, {}, std::vector<std::uint8_t>(size)};
+                d.Signature = key.Sign(dplay::SignedData(kInstance, d));
+                sim.RawSend(raw, dplay::EncodePacket(d));
+            }
+        } else {
+            for (int n = 0; n < 5; ++n)
+                for (const int m : {1, 3, 4})
+                    sim.Send(m, sim.At(m).Own().front(), DPID_ALLPLAYERS, true,
+                             std::vector<std::uint8_t>(size));
+        }
+        sim.Run(2s);
+        std::set<DPID> listed;
+        for (const auto& p : sim.At(0).Shown)
+            listed.insert(p.Id);
+        EXPECT_EQ(listed.count(sim.At(2).Own().front()), flood ? 1u : 0u) << flood;
+        EXPECT_EQ(listed.count(flooder), 0u) << flood;
+        for (const int m : {1, 3, 4})
+            EXPECT_EQ(listed.count(sim.At(m).Own().front()), 1u) << flood << ", machine " << m;
+    }
+}
+
 TEST(SessionCoreHostile, SeventyIdleConnectionsFromOneAddressNeitherBlockJoinsNorStay) {
     TSim sim(3, {});
     sim.Add();

@@ -211,7 +211,8 @@ void TSim::Deliver(std::size_t L, int Direction, std::vector<std::uint8_t> Bytes
 bool TSim::Receiver(std::size_t L, int Direction) const {
     const TLink& u = Links[L];
     const TEnd& to = Direction == 0 ? u.B : u.A;
-    return !u.Gone && to.Conn && !Severed(u.A, u.B) && (to.Raw || At(to.Machine).Alive);
+    return !u.Gone && to.Conn && !Severed(u.A, u.B) &&
+           (to.Raw || (At(to.Machine).Alive && !At(to.Machine).Stalled));
 }
 
 // Guaranteed messages leave their queue in order; across a cut they wait for the link.
@@ -226,7 +227,7 @@ void TSim::Pump(std::size_t L, int Direction) {
                 Release(L, Direction, q);
             return;
         }
-        if (Severed(u.A, u.B)) {
+        if (Severed(u.A, u.B) || (to.Machine >= 0 && At(to.Machine).Stalled)) {
             Schedule(Clock + Plan.Resend, [this, L, Direction] { Pump(L, Direction); });
             return;
         }

@@ -52,7 +52,8 @@ struct TMachine {
     std::unique_ptr<dplay::TSessionCore> Core;
     bool Alive = true;
     bool Left = false;  // its application closed the session
-    bool Muted = false; // connected, but sends nothing
+    bool Muted = false;   // connected, but sends nothing
+    bool Stalled = false; // connected, but takes nothing: what is sent to it waits
     std::optional<HRESULT> JoinResult;
     std::map<std::uint32_t, std::pair<HRESULT, DPID>> Players; // request -> result
     std::vector<dplay::TPlayerView> Shown;                     // what the application lists
