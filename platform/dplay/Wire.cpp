@@ -181,10 +181,8 @@ template <class A> void Players(A& Ar, std::vector<TPlayerEntry>& List) {
 template <class A> void Marks(A& Ar, std::vector<TMark>& List) {
     auto n = static_cast<std::uint32_t>(List.size());
     Ar.U32(n);
-    if (n > kMaxListedPlayers) {
-        Ar.Fail();
-        return;
-    }
+    if (n > kMaxListedPlayers)
+        return Ar.Fail();
     if constexpr (A::Reading)
         List.resize(n);
     for (auto& m : List) {
