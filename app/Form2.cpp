@@ -34,6 +34,9 @@ TForm2::TForm2(ddpd::TDDPD& ASession, QWidget* AMainWindow)
     setCentralWidget(client);
     ChatMemo = new QPlainTextEdit(client);
     ChatMemo->setReadOnly(true);
+    // A row is always a line of its own: a text padded to wrap cannot start one that looks like
+    // an arrival or another player's words.
+    ChatMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     ChatMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ChatMemo->setFocusPolicy(Qt::NoFocus);
     ChatMemo->move(0, 0);

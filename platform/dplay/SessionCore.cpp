@@ -280,7 +280,7 @@ TWelcome TSessionCore::Snapshot() const {
     return w;
 }
 
-// Sends an application message on that this machine sends or, as host, relays. Source is the
+// Passes on an application message that this machine sends or, as host, relays. Source is the
 // connection it came from (0: this machine). A machine never gets its own message back.
 void TSessionCore::Route(const TData& Data, const std::vector<std::uint8_t>& Bytes,
                          TConnId Source) {

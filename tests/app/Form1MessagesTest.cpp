@@ -7,6 +7,8 @@
 #include "tests/app/YachtVisuals.h"
 #include "yacht/SailTrim.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -360,6 +362,21 @@ TEST_F(GameMessages, WhatAnotherMachineSendsCannotPassForALineOfItsOwn) {
         EXPECT_EQ(Form2->ChatMemo->document()->blockCount(), 3) << name;
         for (const QString& line : Lines())
             EXPECT_TRUE(ReadsLeftToRight(line, Form2->ChatMemo->font())) << name;
+    }
+    // Nor can a long run of spaces wrap the rest of a text onto a row that looks like a line.
+    ddpd::TDDPDPlayer sender{51, "s", "C"};
+    TBytes padded(400, ' ');
+    for (const char c : std::string("B:\tx"))
+        padded.push_back(static_cast<std::uint8_t>(c));
+    padded.push_back(0);
+    Arrive(padded, &sender);
+    Form2->show();
+    Form2->ChatMemo->resize(200, 200);
+    QCoreApplication::processEvents();
+    const QTextDocument* log = Form2->ChatMemo->document();
+    for (QTextBlock b = log->begin(); b != log->end(); b = b.next()) {
+        log->documentLayout()->blockBoundingRect(b); // lays the block out
+        EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
     }
 }
 
