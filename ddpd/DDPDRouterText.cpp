@@ -34,8 +34,8 @@ std::string RouterNoticeText(const DPMSG_MAREVO_ROUTER& N) {
     case 2:
         return "ルータがポートの転送を断りました。" + ByHand(N);
     case 3:
-        return "ルータの外側のアドレス " + Dotted(N.dwPublicIp) +
-               " はプライベートまたは共有のアドレスです。もう 1 台のルータかプロバイダの NAT "
+        return "ルータの外側のアドレス" + (N.dwPublicIp ? " " + Dotted(N.dwPublicIp) + " " : "") +
+               "はプライベートまたは共有のアドレスです。もう 1 台のルータかプロバイダの NAT "
                "が間にあるため、インターネットの友達はこのコンピュータに直接つながれません。"
                "LAN の中では今のまま遊べます。";
     case 4:

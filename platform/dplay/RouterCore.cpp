@@ -78,6 +78,7 @@ void TRouterCore::Answered(const TRouterAnswer& Answer, TRouterTime Now) {
     }
     if (Answer.PublicIp && ReachOf(Answer.PublicIp) != TAddressReach::Public)
         PrivateIp = Answer.PublicIp;
+    OutsideUnusable = OutsideUnusable || Answer.OutsideUnusable;
     if (renewal) {
         if (mapped) {
             Forwarded = Answer.Ports;
@@ -116,7 +117,7 @@ void TRouterCore::GiveUp() {
     State = TState::Failed;
     // The most telling reason first: a router behind another one may well refuse too, and
     // forwarding on it would not help.
-    if (PrivateIp)
+    if (PrivateIp || OutsideUnusable)
         Tell(TRouterNotice::PrivateOutside);
     else if (AnyRefused)
         Tell(TRouterNotice::Refused);

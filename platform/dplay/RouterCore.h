@@ -40,6 +40,10 @@ struct TRouterAnswer {
     TRouterMethod Method = TRouterMethod::NatPmp;
     TResult Result = NoAnswer;
     std::uint32_t PublicIp = 0;
+    // The router answered that it has no outside address fit to forward from (NAT-PMP's
+    // "network failure" to the address request, UPnP's error to GetExternalIPAddress), which
+    // is what a router behind another one says without naming the address.
+    bool OutsideUnusable = false;
     std::vector<TForwardedPort> Ports; // when Mapped, in the order asked
 };
 
@@ -122,6 +126,7 @@ private:
     bool AnyRefused = false;
     std::uint32_t PublicIp = 0;
     std::uint32_t PrivateIp = 0; // an outside address the router told that nobody can reach
+    bool OutsideUnusable = false;
     TRouterTime RenewAt{};
     std::vector<TRouterAction> Actions;
 };

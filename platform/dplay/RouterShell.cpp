@@ -91,11 +91,13 @@ struct TRouterShell::TLibraries {
         natpmpresp_t reply{};
         int r = sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR
                                                   : NatPmpReply(n, reply, deadline);
+        answer.OutsideUnusable = r == NATPMP_ERR_NETWORKFAILURE;
         if (r == 0)
             answer.PublicIp = reply.pnu.publicaddress.addr.s_addr;
         else if (RouterSaidNo(r))
             answer.Result = TRouterAnswer::Refused;
-        else {
+        // Without an outside address there is nothing to forward from.
+        if (r != 0 && (answer.OutsideUnusable || !RouterSaidNo(r))) {
             closenatpmp(&n);
             return answer;
         }
@@ -163,8 +165,10 @@ struct TRouterShell::TLibraries {
         if (!FindIgd())
             return answer;
         char external[40] = {};
-        if (UPNP_GetExternalIPAddress(Urls.controlURL, Data.first.servicetype, external) == 0)
+        const int r = UPNP_GetExternalIPAddress(Urls.controlURL, Data.first.servicetype, external);
+        if (r == 0)
             answer.PublicIp = Ipv4(external);
+        answer.OutsideUnusable = r > 0 || (r == 0 && answer.PublicIp == 0);
         const std::string lease = std::to_string(A.Lease.count());
         for (const auto& p : A.Ports) {
             const std::string in = std::to_string(p.Internal);

@@ -27,7 +27,8 @@ if [ -n "$why" ]; then
     exit 77
 fi
 trap LabTeardown EXIT
-[ -z "${LAB_KEEP:-}" ] || trap "Show; LabTeardown" EXIT
+# LAB_KEEP=<folder>: keep the players' and routers' files there, for a look afterwards.
+[ -z "${LAB_KEEP:-}" ] || trap 'Show; cp -r "$LabDir" "$LAB_KEEP"; LabTeardown' EXIT
 trap 'exit 1' INT TERM
 # A player that died must fail the test, not end it unseen.
 trap '' PIPE
@@ -187,7 +188,7 @@ CaseFailures() {
     done
     WaitLine anna '^CHAT ルータが応答しませんでした' 20 >/dev/null ||
         Fail "anna was not told that no router answered"
-    WaitLine ben '^CHAT ルータの外側のアドレス 100\.64\.0\.2 はプライベートまたは共有' 20 \
+    WaitLine ben '^CHAT ルータの外側のアドレス( 100\.64\.0\.2 )?はプライベートまたは共有' 20 \
         >/dev/null || Fail "ben was not told that his router's outside address is shared"
     WaitLine carl '^CHAT ルータがポートの転送を断りました' 20 >/dev/null ||
         Fail "carl was not told that his router refused"
@@ -244,8 +245,9 @@ CaseRenew() {
     # Renewed at half the lease: the router's count of requests grows while the session runs.
     sleep 5
     local renewals
-    renewals=$(grep -c -i -E 'natpmp|pcp' "$LabDir/r1.log" || true)
-    [ "$renewals" -ge 3 ] || Fail "the router saw $renewals requests in 5 s of a 4 s lease"
+    renewals=$(grep -c 'NAT-PMP port mapping request' "$LabDir/r1.log" || true)
+    # Two ports forwarded at first, then both renewed at least twice.
+    [ "$renewals" -ge 6 ] || Fail "the router saw $renewals requests in 5 s of a 4 s lease"
     [ "$(LabForwards 1)" -ge 2 ] || Fail "the forwarding lapsed while renewed"
     # The router goes away: the next renewal fails and anna is told.
     kill -9 "${LabPids[0]}"

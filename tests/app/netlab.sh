@@ -83,13 +83,18 @@ table inet nat {
 }
 EOF
     [ "$upnp" = no ] && return
-    local rule="allow 1024-65535 $prefix.0/24 1024-65535"
-    [ "$upnp" = refuse ] && rule="deny 0-65535 0.0.0.0/0 0-65535"
+    local rule="allow 1024-65535 $prefix.0/24 1024-65535" natpmp=yes
+    # A router that refuses does so over UPnP; miniupnpd would answer a refused NAT-PMP request
+    # only after trying every other port, which is slower than any player waits.
+    if [ "$upnp" = refuse ]; then
+        rule="deny 0-65535 0.0.0.0/0 0-65535"
+        natpmp=no
+    fi
     cat >"$LabDir/r$n.conf" <<EOF
 ext_ifname=wan0
 listening_ip=lan0
 port=0
-enable_natpmp=yes
+enable_natpmp=$natpmp
 enable_upnp=yes
 secure_mode=yes
 system_uptime=yes

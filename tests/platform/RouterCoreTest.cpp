@@ -27,6 +27,7 @@ struct TBehaviour {
     TRouterAnswer::TResult Result = TRouterAnswer::NoAnswer;
     const char* PublicIp = nullptr;
     std::uint16_t Shift = 0; // external port = internal + Shift
+    bool OutsideUnusable = false;
 };
 
 // A router that holds forwardings as a set, so that a test can see what is left behind.
@@ -38,7 +39,8 @@ struct TPretendRouter {
 
     TRouterAnswer Carry(const TRouterMapAction& A) {
         const TBehaviour b = Ways[A.Method];
-        TRouterAnswer r{A.Method, b.Result, b.PublicIp ? Ip(b.PublicIp) : 0, {}};
+        TRouterAnswer r{A.Method, b.Result, b.PublicIp ? Ip(b.PublicIp) : 0, b.OutsideUnusable,
+                        {}};
         if (A.Renewal) {
             ++Renewals;
             if (FailRenewals)
@@ -136,6 +138,10 @@ TEST(RouterCore, EachRouterTellsThePlayerItsOwnCaseAndOnlyOnce) {
          TRouterNotice::PrivateOutside, "192.168.0.2", kQuery},
         {"shared outside by UPnP only", silent, {R::Refused, "100.127.255.1", 0},
          TRouterNotice::PrivateOutside, "100.127.255.1", kQuery},
+        {"outside unfit, unnamed", {R::Refused, nullptr, 0, true}, {R::Refused, nullptr, 0, true},
+         TRouterNotice::PrivateOutside, "0.0.0.0", kQuery},
+        {"forwarded, outside unnamed", silent, {R::Mapped, nullptr, 0, true},
+         TRouterNotice::PrivateOutside, "0.0.0.0", kQuery},
     };
     for (const auto& c : cases) {
         TRig rig;
