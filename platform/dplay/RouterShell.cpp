@@ -32,8 +32,8 @@ int NatPmpReply(natpmp_t& N, natpmpresp_t& Reply, TClock::time_point Deadline) {
         timeval wait{};
         if (getnatpmprequesttimeout(&N, &wait) < 0)
             return NATPMP_ERR_GETTIMEOFDAYERR;
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-            Deadline - TClock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(Deadline - TClock::now());
         if (left.count() <= 0)
             return NATPMP_TRYAGAIN;
         const long long waitUs = wait.tv_sec * 1000000LL + wait.tv_usec;
@@ -89,8 +89,8 @@ struct TRouterShell::TLibraries {
             return answer;
         const auto deadline = TClock::now() + kWait;
         natpmpresp_t reply{};
-        int r = sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR
-                                                  : NatPmpReply(n, reply, deadline);
+        int r =
+            sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR : NatPmpReply(n, reply, deadline);
         answer.OutsideUnusable = r == NATPMP_ERR_NETWORKFAILURE;
         if (r == 0)
             answer.PublicIp = reply.pnu.publicaddress.addr.s_addr;
@@ -143,8 +143,8 @@ struct TRouterShell::TLibraries {
         if (Planned("Router::UpnpDiscover"))
             return false;
         int error = 0;
-        UPNPDev* devices = upnpDiscover(static_cast<int>(kWait.count()), nullptr, nullptr, 0, 0,
-                                        2, &error);
+        UPNPDev* devices =
+            upnpDiscover(static_cast<int>(kWait.count()), nullptr, nullptr, 0, 0, 2, &error);
         if (!devices)
             return false;
         const int found = UPNP_GetValidIGD(devices, &Urls, &Data, LanAddress, sizeof LanAddress);
@@ -175,9 +175,9 @@ struct TRouterShell::TLibraries {
             const std::string out = std::to_string(p.External);
             int r = Planned("Router::UpnpMap")
                         ? 606
-                        : UPNP_AddPortMapping(Urls.controlURL, Data.first.servicetype,
-                                              out.c_str(), in.c_str(), LanAddress, kDescription,
-                                              "UDP", nullptr, lease.c_str());
+                        : UPNP_AddPortMapping(Urls.controlURL, Data.first.servicetype, out.c_str(),
+                                              in.c_str(), LanAddress, kDescription, "UDP", nullptr,
+                                              lease.c_str());
             if (r == kOnlyPermanentLeases)
                 r = UPNP_AddPortMapping(Urls.controlURL, Data.first.servicetype, out.c_str(),
                                         in.c_str(), LanAddress, kDescription, "UDP", nullptr, "0");

@@ -122,7 +122,6 @@ HRESULT SearchSessions(const TSearchRequest& Request, std::vector<TFoundSession>
     return DP_OK;
 }
 
-
 void SplitHostPort(std::string& Host, std::uint16_t& Port) {
     const auto colon = Host.rfind(':');
     // More than one colon is an IPv6 address, which has no port this way.

@@ -28,6 +28,16 @@ LabCheck() {
     ip netns delete "${Lab}probe"
 }
 
+# Namespaces left by a run that was killed outright (a time-out's SIGKILL runs no trap): each
+# name carries its run's process number, so only those of runs that are gone are removed.
+LabSweep() {
+    local ns pid
+    for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^mv[0-9]+'); do
+        pid=$(echo "$ns" | sed -E 's/^mv([0-9]+).*/\1/')
+        kill -0 "$pid" 2>/dev/null || ip netns delete "$ns" 2>/dev/null || true
+    done
+}
+
 LabTeardown() {
     local pid ns
     for pid in "${LabPids[@]}"; do
@@ -50,6 +60,7 @@ LabNs() {
 
 # The internet: one bridge that every router's outside interface hangs on.
 LabInternet() {
+    LabSweep
     LabDir=$(mktemp -d)
     LabNs "${Lab}i"
     ip -n "${Lab}i" link add br0 type bridge

@@ -1,8 +1,8 @@
 // The router shell's library calls made to fail as planned: each way of asking then reports
 // that nobody answered, without a datagram leaving this process, and taking back a forwarding
 // that cannot be taken back still lets the shell end.
-#include "platform/dplay/DPlay.h"
 #include "platform/dplay/RouterShell.h"
+#include "platform/dplay/DPlay.h"
 
 #include <gtest/gtest.h>
 
