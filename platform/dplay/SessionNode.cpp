@@ -359,6 +359,10 @@ struct TSessionNode::TState {
         }
         it->second.Reply.set_value({A.Result, A.Id});
         Requests.erase(it);
+        // A machine that has a player in the session may host after a change of host, so it
+        // opens its router too; the dialog's brief joins to list a session's players do not.
+        if (A.Result == DP_OK)
+            StartRouter();
     }
 
     void Do(TQuerySocketAction& A) {
@@ -393,8 +397,6 @@ struct TSessionNode::TState {
         JoinReply = std::move(Reply);
         Core.Join({Ip, Port}, OwnPort, App, Inst, TClock::now());
         Apply();
-        // Any machine may host after a change of host.
-        StartRouter();
     }
 
     void CreatePlayer(std::string ShortName, std::string LongName, HANDLE Event,
