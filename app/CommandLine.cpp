@@ -14,6 +14,8 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
                 line.Action = TCommandLine::ShowVersion;
         } else if (arg == "--game-folder") {
             line.GameFolder = true;
+        } else if (arg == "--no-router") {
+            line.NoRouter = true;
         } else {
             line.Action = TCommandLine::Refuse;
             line.Error = std::string("marevo: ") +
@@ -26,12 +28,14 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
 }
 
 std::string UsageText() {
-    return "使い方: marevo [--game-folder]\n"
+    return "使い方: marevo [--game-folder] [--no-router]\n"
            "ヨットの3Dセーリングゲーム Marevo を始めます。\n"
            "\n"
            "  --game-folder  自分のゲームフォルダ (~/.local/share/marevo) で遊ぶ。\n"
            "                 初めてのときにフォルダを作り、見本の HALTEX.BMP と\n"
            "                 SPINTEX.BMP を置く。メニューから始めたときはこちら\n"
+           "  --no-router    ネットワーク対戦で、ルータにポートの転送を頼まない\n"
+           "                 (MAREVO_DPLAY_ROUTER=0 と同じ)\n"
            "  --help         この説明を表示して終わる\n"
            "  --version      版を表示して終わる\n"
            "\n"

@@ -8,6 +8,8 @@ struct TCommandLine {
     enum TAction { Play, ShowHelp, ShowVersion, Refuse };
     TAction Action = Play;
     bool GameFolder = false;
+    // The home router is left alone: no port is forwarded, nothing is asked.
+    bool NoRouter = false;
     // For Refuse: one line for standard error, without its line end.
     std::string Error;
 };

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 TForm1* Form1 = nullptr;
 
@@ -74,6 +75,9 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
                                        const std::string& ShortName, const std::string& LongName) {
         vcl::Application->Guard(
             [&] { DDPD1EscapeChallenger(Sender, player, ShortName, LongName); });
+    };
+    DDPD1->OnNetworkNotice = [this](ddpd::TDDPD*, const std::string& Text) {
+        vcl::Application->Guard([&] { NoteNetwork(Text); });
     };
     DDPD1->Loaded();
     Joy = std::make_unique<ddidex::TDDIDEX>(this);
@@ -294,6 +298,8 @@ void TForm1::C1Click() {
         }
         // Only now is there a chat window to say it in.
         NoteUnexchangeableHullTexture();
+        for (const auto& line : std::exchange(NetworkNotes, {}))
+            AddChatLine(line);
         C1->setEnabled(false);
     }
     LastTime = Clock.timeGetTime();
@@ -444,6 +450,13 @@ void TForm1::DDPD1EscapeChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, cons
     const auto id = static_cast<std::int32_t>(player->ID);
     DrawYacht1->RemoveYacht(Roster->IndexOf(id));
     Roster->RemovePlayer(id);
+}
+
+void TForm1::NoteNetwork(const std::string& Utf8Line) {
+    if (Form2)
+        AddChatLine(Utf8Line);
+    else
+        NetworkNotes.push_back(Utf8Line);
 }
 
 void TForm1::AddChatLine(const std::string& Utf8Line) {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 class TForm1 : public vcl::TForm {
     Q_OBJECT
@@ -102,6 +103,9 @@ private:
     void ReceiveHullTexture(const ddpd::TDDPDPlayer& From, std::span<const std::uint8_t> Pixels);
     // Dropped while there is no chat window.
     void AddChatLine(const std::string& Utf8Line);
+    // Kept until the chat window is up: the router may answer while the dialog is still open.
+    void NoteNetwork(const std::string& Utf8Line);
+    std::vector<std::string> NetworkNotes;
     // Read-modify-write of the local state through the model's clamping.
     template <class F> void ChangeLocalState(F&& Change);
     // Connects a framework signal to a handler behind the default exception handler.

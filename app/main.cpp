@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     // Before the toolkit starts, so that --help and --version work without a display.
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     case TCommandLine::Play:
         break;
     }
+
+    // The session service reads its settings from the environment, like the players' own.
+    if (line.NoRouter)
+        setenv("MAREVO_DPLAY_ROUTER", "0", 1);
 
     vcl::TFrameworkApp qt(argc, argv);
     // As early as the toolkit can hear it: a stop asked for while the window is being made

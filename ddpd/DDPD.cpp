@@ -1,4 +1,5 @@
 #include "ddpd/DDPD.h"
+#include "ddpd/DDPDRouterText.h"
 
 #include "DDPDForm.h"
 #include "platform/dplay/ComRuntime.h"
@@ -287,6 +288,11 @@ void TDDPD::ReceiveMessage() {
             Players->Add(std::move(player));
             if (OnComesNewChallenger)
                 OnComesNewChallenger(this, p, p->ShortName, p->LongName);
+        } else if (type == DPSYS_MAREVO_ROUTER && size >= sizeof(DPMSG_MAREVO_ROUTER)) {
+            DPMSG_MAREVO_ROUTER m;
+            std::memcpy(&m, buffer.data(), sizeof m);
+            if (const std::string text = RouterNoticeText(m); !text.empty() && OnNetworkNotice)
+                OnNetworkNotice(this, text);
         } else if (type == DPSYS_DESTROYPLAYERORGROUP &&
                    size >= sizeof(DPMSG_DESTROYPLAYERORGROUP)) {
             DPMSG_DESTROYPLAYERORGROUP m;

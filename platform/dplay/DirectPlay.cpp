@@ -177,6 +177,7 @@ HRESULT TDirectPlay::EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
     TSearchRequest request;
     request.Host = Connection->Host;
     request.QueryPort = Connection->QueryPort;
+    SplitHostPort(request.Host, request.QueryPort);
     request.Application = lpsd->guidApplication;
     request.TimeoutMs = dwTimeout == 0 ? 1000 : static_cast<int>(std::min<DWORD>(dwTimeout, 10000));
     if (gui)
@@ -326,6 +327,8 @@ HRESULT TDirectPlay::Receive(LPDPID lpidFrom, LPDPID lpidTo, DWORD dwFlags, LPVO
         system = SystemMessage<DPMSG_CREATEPLAYERORGROUP>(m, m.CurrentPlayers);
     else if (m.SysType == DPSYS_DESTROYPLAYERORGROUP)
         system = SystemMessage<DPMSG_DESTROYPLAYERORGROUP>(m, 0);
+    else if (m.SysType == DPSYS_MAREVO_ROUTER)
+        system = m.Data;
     else if (m.SysType != 0) {
         DPMSG_GENERIC generic{m.SysType};
         system.resize(sizeof generic);

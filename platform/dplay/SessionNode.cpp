@@ -2,6 +2,7 @@
 
 #include "LinkFaults.h"
 #include "QuerySocket.h"
+#include "RouterShell.h"
 
 #include <enet/enet.h>
 
@@ -10,6 +11,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <random>
 
@@ -37,6 +40,26 @@ constexpr enet_uint8 kChannels = 2;
 constexpr enet_uint32 kPingInterval = 500;
 constexpr enet_uint32 kTimeoutMin = 1500;
 constexpr enet_uint32 kTimeoutMax = 2500;
+
+// The home router is asked to forward only what a machine elsewhere could use: not on the
+// loopback provider or address, and not when the player turned it off.
+bool RouterWanted(const TConnectionData& Connection) {
+    if (Connection.Kind != TProviderKind::TcpIp)
+        return false;
+    if (const char* off = std::getenv("MAREVO_DPLAY_ROUTER"); off && std::strcmp(off, "0") == 0)
+        return false;
+    in_addr bind{};
+    return Connection.BindAddress.empty() ||
+           (::inet_pton(AF_INET, Connection.BindAddress.c_str(), &bind) == 1 &&
+            (ntohl(bind.s_addr) >> 24) != 127);
+}
+
+// Tests shorten the lease to see it renewed; a player never needs to.
+std::chrono::seconds RouterLease() {
+    const char* text = std::getenv("MAREVO_DPLAY_ROUTER_LEASE");
+    const long seconds = text ? std::strtol(text, nullptr, 10) : 0;
+    return seconds > 0 ? std::chrono::seconds(seconds) : TRouterCore::kDefaultLease;
+}
 
 void InitializeEnet() {
     static const int result = enet_initialize();
@@ -68,9 +91,11 @@ void ReleaseInFlight(ENetPacket* Packet) {
 } // namespace
 
 struct TSessionNode::TState {
-    TState(TSessionShared& AShared, const TConnectionData& AConnection)
+    TState(TSessionShared& AShared, const TConnectionData& AConnection,
+           std::function<void()> AWakeUp)
         : Shared(AShared), Connection(AConnection), Core(TMachineIdentity::RandomSeed()),
-          Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()), Queries(AConnection) {}
+          Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()), Queries(AConnection),
+          Router(RouterLease()), WakeUp(std::move(AWakeUp)) {}
 
     TSessionShared& Shared;
     TConnectionData Connection;
@@ -91,7 +116,93 @@ struct TSessionNode::TState {
     std::map<std::uint32_t, TRequest> Requests;
     std::uint32_t NextRequest = 1;
 
-    ~TState() { Shutdown(); }
+    TRouterCore Router;
+    std::function<void()> WakeUp;
+    std::mutex AnswerLock;
+    std::vector<TRouterAnswer> RouterAnswers; // from the router's thread, under AnswerLock
+    std::unique_ptr<TRouterShell> RouterShell;
+
+    ~TState() {
+        Shutdown();
+        FinishRouter();
+    }
+
+    // The home router.
+
+    void StartRouter() {
+        if (!RouterWanted(Connection) || RouterShell)
+            return;
+        RouterShell = std::make_unique<TRouterShell>([this](const TRouterAnswer& Answer) {
+            {
+                std::lock_guard<std::mutex> g(AnswerLock);
+                RouterAnswers.push_back(Answer);
+            }
+            WakeUp();
+        });
+        Router.Start(Connection.QueryPort, OwnPort, TClock::now());
+        ApplyRouter();
+    }
+
+    void RouterEvents() {
+        std::vector<TRouterAnswer> answers;
+        {
+            std::lock_guard<std::mutex> g(AnswerLock);
+            answers.swap(RouterAnswers);
+        }
+        const auto now = TClock::now();
+        for (const auto& a : answers)
+            Router.Answered(a, now);
+        Router.Tick(now);
+        ApplyRouter();
+    }
+
+    void ApplyRouter() {
+        for (auto& a : Router.TakeActions()) {
+            if (const auto* n = std::get_if<TRouterNoticeAction>(&a))
+                Tell(n->Notice);
+            else if (RouterShell)
+                RouterShell->Carry(a);
+        }
+    }
+
+    // A forwarding is news only to a host, whose friends need the address; what went wrong
+    // matters to every machine, since any of them may host later.
+    void Tell(const TRouterNotice& Notice) {
+        if (Notice.Kind == TRouterNotice::Open && !Core.IsHost())
+            return;
+        DPMSG_MAREVO_ROUTER record{DPSYS_MAREVO_ROUTER, Notice.Kind, Notice.PublicIp,
+                                   Notice.QueryPort, Notice.SessionPort};
+        TQueuedMessage m;
+        m.SysType = DPSYS_MAREVO_ROUTER;
+        m.Data.resize(sizeof record);
+        std::memcpy(m.Data.data(), &record, sizeof record);
+        std::lock_guard<std::mutex> g(Shared.Lock);
+        Shared.Post(std::move(m));
+    }
+
+    // Takes every forwarding back before the thread ends: an attempt still on its way is
+    // waited for, within the router libraries' time-outs.
+    void FinishRouter() {
+        if (!RouterShell)
+            return;
+        Router.Stop();
+        ApplyRouter();
+        const auto end = TClock::now() + 2 * TRouterShell::kWait + 1s;
+        while (!Router.Finished() && TClock::now() < end) {
+            std::this_thread::sleep_for(20ms);
+            std::vector<TRouterAnswer> answers;
+            {
+                std::lock_guard<std::mutex> g(AnswerLock);
+                answers.swap(RouterAnswers);
+            }
+            for (const auto& a : answers)
+                Router.Answered(a, TClock::now());
+            for (auto& a : Router.TakeActions())
+                if (!std::holds_alternative<TRouterNoticeAction>(a))
+                    RouterShell->Carry(a);
+        }
+        RouterShell.reset(); // carries out the queued unmaps first
+    }
 
     // Setting up.
 
@@ -248,6 +359,10 @@ struct TSessionNode::TState {
         }
         it->second.Reply.set_value({A.Result, A.Id});
         Requests.erase(it);
+        // A machine that has a player in the session may host after a change of host, so it
+        // opens its router too; the dialog's brief joins to list a session's players do not.
+        if (A.Result == DP_OK)
+            StartRouter();
     }
 
     void Do(TQuerySocketAction& A) {
@@ -269,6 +384,7 @@ struct TSessionNode::TState {
         }
         Core.Create(Config, OwnPort, TClock::now());
         Apply();
+        StartRouter();
         return DP_OK;
     }
 
@@ -309,7 +425,12 @@ struct TSessionNode::TState {
 
     void AnswerQueries() {
         Queries.Answer([this](const TSessionQuery& Query, std::uint32_t SourceIp) {
-            return Core.AnswerQuery(Query, SourceIp, TClock::now());
+            auto reply = Core.AnswerQuery(Query, SourceIp, TClock::now());
+            // A query from outside reaches this machine through the router: it is told the
+            // session port as the outside sees it.
+            if (const std::uint16_t port = Router.SessionPortFor(SourceIp); reply && port)
+                reply->SessionPort = port;
+            return reply;
         });
     }
 
@@ -365,8 +486,11 @@ struct TSessionNode::TState {
 };
 
 TSessionNode::TSessionNode(TSessionShared& AShared, const TConnectionData& Connection)
-    : State(std::make_unique<TState>(AShared, Connection)) {
-    WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    : WakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    State = std::make_unique<TState>(AShared, Connection, [this] {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(WakeFd, &one, sizeof one);
+    });
     Thread = std::thread([this] { Run(); });
 }
 
@@ -461,12 +585,14 @@ void TSessionNode::Run() {
             s.AnswerQueries();
         s.Service();
         s.Tick();
+        s.RouterEvents();
         if (s.Host && s.Faults.Active())
             s.Faults.Flush(s.Host);
         if (s.Host)
             enet_host_flush(s.Host);
     }
     s.Shutdown();
+    s.FinishRouter();
     // Commands that came after the end still get their answer.
     std::lock_guard<std::mutex> g(CommandLock);
     for (auto& c : Commands)

@@ -122,4 +122,22 @@ HRESULT SearchSessions(const TSearchRequest& Request, std::vector<TFoundSession>
     return DP_OK;
 }
 
+void SplitHostPort(std::string& Host, std::uint16_t& Port) {
+    const auto colon = Host.rfind(':');
+    // More than one colon is an IPv6 address, which has no port this way.
+    if (colon == std::string::npos || Host.find(':') != colon || colon + 1 == Host.size() ||
+        Host.size() - colon - 1 > 5)
+        return;
+    unsigned value = 0;
+    for (std::size_t i = colon + 1; i < Host.size(); ++i) {
+        if (Host[i] < '0' || Host[i] > '9')
+            return;
+        value = value * 10 + static_cast<unsigned>(Host[i] - '0');
+    }
+    if (value == 0 || value > 65535)
+        return;
+    Port = static_cast<std::uint16_t>(value);
+    Host.resize(colon);
+}
+
 } // namespace dplay

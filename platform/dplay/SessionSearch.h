@@ -29,6 +29,11 @@ struct TSearchRequest {
 // cannot be resolved or no socket can be had.
 HRESULT SearchSessions(const TSearchRequest& Request, std::vector<TFoundSession>& Found);
 
+// Splits "address:port" as a host shows it to friends (its router may have given the query
+// port another number outside); Host without a port, or with anything but 1..65535 after its
+// last colon, is left whole and Port unchanged.
+void SplitHostPort(std::string& Host, std::uint16_t& Port);
+
 // The IPv4 address of Host (a name or dotted quad), network order; false when unknown.
 bool ResolveIPv4(const std::string& Host, std::uint32_t& Ip);
 

@@ -7,6 +7,9 @@
 // Reads on standard input:
 //   HOST <name>     "接続(&C)", the loopback provider, a new session under Name
 //   JOIN <name>     "接続(&C)", the loopback provider, the first session found, as Name
+//   HOSTNET <name>  as HOST, on the "TCP/IP" provider (its search asks for 127.0.0.1)
+//   JOINNET <address> <name>
+//                   as JOIN, on the "TCP/IP" provider, typing Address when it asks
 //   PLACE <x> <z>   moves the local yacht
 //   CHAT <text>     types Text into the chat window and presses "送る"
 //   QUIT            closes the main window
@@ -17,7 +20,9 @@
 //   CHAT <line>                          a new line in the chat window
 //   FAIL <why>                           something a player would have seen go wrong
 //   NOTE <text>                          a message box the connection dialog showed
-// <ms> is the monotonic clock, which all processes of one machine share.
+// <ms> is the monotonic clock, which all processes of one machine share. The "TCP/IP" commands
+// are for the internet-play tests, which start this program inside network namespaces of their
+// own.
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "ddpd/DDPDForm.h"
@@ -26,6 +31,8 @@
 #include "tests/ddpd/PeerPipe.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -75,6 +82,26 @@ void AnswerMessageBox(std::function<void()> Then, int Polls = 0) {
     });
 }
 
+// The provider the connect commands pick, and what to type when "TCP/IP" asks for an address.
+bool OverTcpIp = false;
+QString TypedAddress;
+
+// Types the address into the "TCP/IP" question whenever it is up.
+void AnswerAddressDialog() {
+    QTimer::singleShot(50, [] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* d = qobject_cast<QDialog*>(modal);
+            d && d->objectName() == QStringLiteral("DPlayAddressDialog")) {
+            if (auto* edit = d->findChild<QLineEdit*>(QStringLiteral("AddressEdit"))) {
+                edit->clear();
+                Type(edit, TypedAddress);
+            }
+            d->accept();
+        }
+        AnswerAddressDialog();
+    });
+}
+
 // Works the connection dialog once it is up, as a player would, searching again while the
 // host's session is not yet listed.
 void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
@@ -88,8 +115,9 @@ void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
         }
         // Away from the provider and back: the combo box acts only on a change.
         f->ServiceProviderBox->setFocus();
-        QTest::keyClick(f->ServiceProviderBox, Qt::Key_Home);
-        QTest::keyClick(f->ServiceProviderBox, Qt::Key_End);
+        // "TCP/IP" is just above the loopback provider, the last entry.
+        QTest::keyClick(f->ServiceProviderBox, OverTcpIp ? Qt::Key_End : Qt::Key_Home);
+        QTest::keyClick(f->ServiceProviderBox, OverTcpIp ? Qt::Key_Up : Qt::Key_End);
         if (!Host && f->SessionList->count() == 0) {
             if (Attempt < kAttempts)
                 WorkConnectDialog(Host, Name, Attempt + 1);
@@ -140,6 +168,18 @@ void Command(TForm1& Form, const std::string& Line) {
     std::getline(in >> std::ws, rest);
     if (command == "HOST" || command == "JOIN") {
         Connect(Form, command == "HOST", QString::fromStdString(rest));
+    } else if (command == "HOSTNET" || command == "JOINNET") {
+        OverTcpIp = true;
+        std::string name = rest;
+        TypedAddress = QStringLiteral("127.0.0.1");
+        if (command == "JOINNET") {
+            std::istringstream words(rest);
+            std::string address;
+            words >> address;
+            std::getline(words >> std::ws, name);
+            TypedAddress = QString::fromStdString(address);
+        }
+        Connect(Form, command == "HOSTNET", QString::fromStdString(name));
     } else if (command == "PLACE") {
         std::istringstream xz(rest);
         TYachtState s = Form.Roster->GetState(Form.LocalId);
@@ -233,6 +273,7 @@ int main(int argc, char** argv) {
 
     ddpdtest::TCommandInput input([&](const std::string& Line) { Command(form, Line); },
                                   [&] { form.close(); });
+    AnswerAddressDialog();
     Say("READY");
     application.Run();
     return 0;

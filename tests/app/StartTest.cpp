@@ -30,6 +30,25 @@ std::string ReadFile(const fs::path& P) {
 
 } // namespace
 
+TEST(CommandLine, NoRouterLeavesTheRouterAloneAndStillPlaysOrAsksForHelp) {
+    const struct {
+        std::vector<const char*> Args;
+        TCommandLine::TAction Action;
+        bool NoRouter;
+    } cases[] = {
+        {{}, TCommandLine::Play, false},
+        {{"--no-router"}, TCommandLine::Play, true},
+        {{"--no-router", "--game-folder"}, TCommandLine::Play, true},
+        {{"--no-router", "--help"}, TCommandLine::ShowHelp, true},
+        {{"--norouter"}, TCommandLine::Refuse, false},
+    };
+    for (const auto& c : cases) {
+        const TCommandLine line = Parse(c.Args);
+        EXPECT_EQ(line.Action, c.Action) << (c.Args.empty() ? "(none)" : c.Args.front());
+        EXPECT_EQ(line.NoRouter, c.NoRouter) << (c.Args.empty() ? "(none)" : c.Args.front());
+    }
+}
+
 TEST(CommandLine, SwitchesAskForHelpTheVersionOrTheGameFolderAndAnythingElseIsRefused) {
     struct TCase {
         std::vector<const char*> Args;
@@ -64,6 +83,7 @@ TEST(CommandLine, SwitchesAskForHelpTheVersionOrTheGameFolderAndAnythingElseIsRe
         }
     }
     EXPECT_EQ(kUsageExitCode, 2);
+    EXPECT_NE(UsageText().find("--no-router"), std::string::npos);
     EXPECT_NE(UsageText().find("--game-folder"), std::string::npos);
     EXPECT_EQ(VersionText(), std::string("marevo ") + MAREVO_VERSION + "\n");
 }

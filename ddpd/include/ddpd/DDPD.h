@@ -28,6 +28,8 @@ class TDDPD;
 
 using TDDPDMessageEvent =
     std::function<void(TDDPD* Sender, TDDPDPlayer* from, void* data, std::int32_t dataSize)>;
+// A line for the player about the network (the home router), already in Japanese.
+using TDDPDNoticeEvent = std::function<void(TDDPD* Sender, const std::string& Text)>;
 using TDDPDPlayerEvent = std::function<void(
     TDDPD* Sender, TDDPDPlayer* player, const std::string& ShortName, const std::string& LongName)>;
 
@@ -71,6 +73,7 @@ public:
     TDDPDMessageEvent OnArriveMessage;
     TDDPDPlayerEvent OnComesNewChallenger;
     TDDPDPlayerEvent OnEscapeChallenger;
+    TDDPDNoticeEvent OnNetworkNotice;
     bool SendGuaranteed = true;
     bool NoMessageID = false;
     std::int32_t MaxPlayers = 4;

@@ -74,6 +74,8 @@ inline constexpr DWORD DPSYS_CREATEPLAYERORGROUP = 0x0003;
 inline constexpr DWORD DPSYS_DESTROYPLAYERORGROUP = 0x0005;
 inline constexpr DWORD DPSYS_SESSIONLOST = 0x0031;
 inline constexpr DWORD DPSYS_HOST = 0x0101;
+// Our own, outside the platform's numbers: what the home router did about the session's ports.
+inline constexpr DWORD DPSYS_MAREVO_ROUTER = 0x4D560001;
 
 struct DPMSG_GENERIC {
     DWORD dwType;
@@ -103,6 +105,17 @@ struct DPMSG_DESTROYPLAYERORGROUP {
     DPNAME dpnName;
     DPID dpIdParent;
     DWORD dwFlags;
+};
+
+// dwKind: 0 forwarded (friends reach this machine at dwPublicIp, dwQueryPort), 1 no router
+// answered, 2 the router refused, 3 the router's outside address (dwPublicIp) is private or
+// shared, 4 a renewal failed. Addresses in network order.
+struct DPMSG_MAREVO_ROUTER {
+    DWORD dwType;
+    DWORD dwKind;
+    DWORD dwPublicIp;
+    DWORD dwQueryPort;
+    DWORD dwSessionPort;
 };
 
 constexpr HRESULT MakeDpHResult(DWORD Code) {
