@@ -254,7 +254,9 @@ TPlayerEntry TSessionCore::EntryOf(const TPlayer& P) const {
             P.Local ? Identity.Key() : P.Key,
             P.Got,
             P.ShortName,
-            P.LongName};
+            P.LongName,
+            P.Local ? OwnIp : P.Inside.Ip,
+            P.Local ? OwnPort : P.Inside.Port};
 }
 
 TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
@@ -263,9 +265,17 @@ TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
     p.ShortName = E.ShortName;
     p.LongName = E.LongName;
     p.Machine = {E.MachineIp == 0 ? HostAddress.Ip : E.MachineIp, E.MachinePort};
+    p.Inside = {E.InsideIp, E.InsidePort};
     p.Key = E.Key;
     p.Got = p.GotPlain = E.Seq;
     return p;
+}
+
+// Where a known player's machine is now, as the host says. Its key stays: a host that could
+// change it could speak for the player.
+void TSessionCore::Relocate(TPlayer& Known, const TPlayer& Fresh) {
+    Known.Machine = Fresh.Machine;
+    Known.Inside = Fresh.Inside;
 }
 
 TWelcome TSessionCore::Snapshot() const {
@@ -331,11 +341,11 @@ void TSessionCore::Create(const TCreateConfig& Config, std::uint16_t AOwnPort, T
     Role = TRole::Host;
 }
 
-void TSessionCore::Join(TAddress Host, std::uint16_t AOwnPort, const GUID& App, const GUID& Inst,
-                        TTime Now) {
+void TSessionCore::Join(TAddress Host, TAddress Own, const GUID& App, const GUID& Inst, TTime Now) {
     Application = App;
     Instance = Inst;
-    OwnPort = AOwnPort;
+    OwnPort = Own.Port;
+    OwnIp = Own.Ip;
     HostAddress = Host;
     HostConn = Open(Host);
     Role = TRole::Joining;

@@ -154,7 +154,9 @@ public:
 
     // Commands of the application.
     void Create(const TCreateConfig& Config, std::uint16_t OwnPort, TTime Now);
-    void Join(TAddress Host, std::uint16_t OwnPort, const GUID& Application, const GUID& Instance,
+    // Own: this machine's address inside its home as it knows it (Ip 0: not known) and its
+    // session port.
+    void Join(TAddress Host, TAddress Own, const GUID& Application, const GUID& Instance,
               TTime Now);
     void CreatePlayer(std::uint32_t Request, std::string ShortName, std::string LongName,
                       TTime Now);
@@ -195,6 +197,7 @@ private:
         bool Joined = false; // said hello (or rejoined) and was welcomed
         TTime Deadline{};    // to say hello, or (joined) to own a player
         TMachineKey Key{};
+        TAddress Inside;                   // where it says it is inside its home
         TMachineKey Challenge{};           // what a claim on this connection must sign
         std::optional<TRejoin> HeldRejoin; // came before this machine knew it was the new host
         // Host side, by sending player: the last guaranteed message it acknowledged, and the
@@ -212,6 +215,7 @@ private:
         std::string LongName;
         bool Local = false;
         TAddress Machine;
+        TAddress Inside;       // its machine inside its home, as it says (Ip 0: not known)
         TMachineKey Key{};     // its machine's; a local player's is this machine's own
         TConnId Owner = 0;     // host only: the connection of its machine (0: this one)
         bool Confirmed = true; // host only, after taking over: its machine has come back
@@ -269,6 +273,7 @@ private:
     void Deliver(DPID From, DPID To, const std::vector<std::uint8_t>& Data);
     TPlayerEntry EntryOf(const TPlayer& P) const;
     TPlayer PlayerOf(const TPlayerEntry& E) const;
+    static void Relocate(TPlayer& Known, const TPlayer& Fresh);
     TWelcome Snapshot() const;
     void Route(const TData& Data, const std::vector<std::uint8_t>& Bytes, TConnId Source);
 
@@ -312,6 +317,8 @@ private:
     bool Done = false;
     TTime LeaveDeadline{};
     std::uint16_t OwnPort = 0;
+    std::uint32_t OwnIp = 0;  // inside this machine's home; 0: not known
+    std::uint32_t SeenIp = 0; // where the host sees this machine
 
     GUID Application{};
     GUID Instance{};

@@ -65,7 +65,7 @@ void TSessionCore::Connected(TConnId Conn, TTime) {
         return;
     it->second.Up = true;
     if (Conn == HostConn && Role == TRole::Joining) {
-        SendTo(Conn, THello{Application, Instance, Identity.Key()});
+        SendTo(Conn, THello{Application, Instance, Identity.Key(), OwnIp, OwnPort});
         return;
     }
     if (Conn == CandidateConn && Role == TRole::Migrating)
@@ -143,6 +143,7 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         NextId = std::max<DPID>(NextId, w->NextId);
         Role = TRole::Client;
         HostHeard = Now;
+        SeenIp = w->SeenIp;
         for (const auto& e : w->Players)
             if (!FindPlayer(e.Id))
                 AddPlayer(PlayerOf(e), false);
@@ -174,7 +175,7 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         // A player's key never changes: a host that could change it could speak for it.
         if (TPlayer* known = FindPlayer(a->Player.Id)) {
             if (!known->Local)
-                known->Machine = PlayerOf(a->Player).Machine;
+                Relocate(*known, PlayerOf(a->Player));
             return;
         }
         AddPlayer(PlayerOf(a->Player), true);
@@ -243,6 +244,7 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
         p.ShortName = c->ShortName;
         p.LongName = c->LongName;
         p.Machine = C.Address;
+        p.Inside = C.Inside;
         p.Key = C.Key;
         p.Owner = Conn;
         AddPlayer(p, true);
@@ -276,11 +278,14 @@ void TSessionCore::Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime No
         return Refuse(Conn, refusal);
     C.Joined = true;
     C.Key = Hello.Key;
+    C.Inside = {Hello.InsideIp, Hello.InsidePort};
     C.Deadline = Now + kIdleTime;
     // A newcomer takes only what is sent from now on, so it holds back no one's log.
     for (const auto& p : Players)
         C.Acked[p.Id] = p.Got;
-    SendTo(Conn, Snapshot());
+    TWelcome w = Snapshot();
+    w.SeenIp = C.Address.Ip;
+    SendTo(Conn, w);
 }
 
 // A machine claims its players back from this new host. It gets those the roster holds for the
@@ -306,6 +311,7 @@ void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
             p->Owner = Conn;
             p->Confirmed = true;
             p->Machine = C.Address;
+            p->Inside = {e.InsideIp, e.InsidePort};
         }
     // What it has, as it says; anything this machine has seen might have been meant for it.
     for (const auto& p : Players)
@@ -313,7 +319,9 @@ void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
     for (const auto& m : R.Received)
         if (const TPlayer* p = FindPlayer(m.Player))
             C.Acked[m.Player] = std::min(m.Seq, p->Got);
-    SendTo(Conn, Snapshot());
+    TWelcome w = Snapshot();
+    w.SeenIp = C.Address.Ip;
+    SendTo(Conn, w);
     Resend(Conn);
     if (const auto waiting = Waiting.find(key); waiting != Waiting.end()) {
         for (const auto& bytes : waiting->second)
@@ -340,6 +348,7 @@ void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
         HostAddress = Target;
         Role = TRole::Client;
         HostHeard = Now;
+        SeenIp = w->SeenIp;
         RetryAt.reset();
         NextId = std::max<DPID>(NextId, w->NextId);
         std::vector<DPID> gone;
@@ -355,7 +364,7 @@ void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
             if (!known)
                 AddPlayer(fresh, true);
             else if (!known->Local)
-                known->Machine = fresh.Machine;
+                Relocate(*known, fresh);
         }
         // The old host may have passed on only some of them, or none.
         Resend(HostConn);
@@ -404,7 +413,10 @@ void TSessionCore::Elect(TTime Now) {
     if (lowest->Local)
         return BecomeHost(Now);
     Role = TRole::Migrating;
-    Target = lowest->Machine;
+    // A would-be host seen at the same address as this machine sits behind the same router:
+    // it is reached inside, as routers seldom loop back.
+    Target = lowest->Inside.Ip && SeenIp && lowest->Machine.Ip == SeenIp ? lowest->Inside
+                                                                         : lowest->Machine;
     TargetDeadline = Now + kTargetTime;
     ConnectToCandidate(Now);
 }

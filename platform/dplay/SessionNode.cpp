@@ -7,8 +7,10 @@
 #include <enet/enet.h>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -395,8 +397,30 @@ struct TSessionNode::TState {
             return;
         }
         JoinReply = std::move(Reply);
-        Core.Join({Ip, Port}, OwnPort, App, Inst, TClock::now());
+        Core.Join({Ip, Port}, {InsideIp(Ip), OwnPort}, App, Inst, TClock::now());
         Apply();
+    }
+
+    // The address this machine reaches To from: its address inside its home, which a machine
+    // behind the same router must use to reach it. Connecting a datagram socket sends nothing.
+    std::uint32_t InsideIp(std::uint32_t To) const {
+        in_addr bound{};
+        if (!Connection.BindAddress.empty() &&
+            ::inet_pton(AF_INET, Connection.BindAddress.c_str(), &bound) == 1 && bound.s_addr)
+            return bound.s_addr;
+        const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (s < 0)
+            return 0;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(9);
+        to.sin_addr.s_addr = To;
+        sockaddr_in from{};
+        socklen_t size = sizeof from;
+        const bool known = ::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+                           ::getsockname(s, reinterpret_cast<sockaddr*>(&from), &size) == 0;
+        ::close(s);
+        return known ? from.sin_addr.s_addr : 0;
     }
 
     void CreatePlayer(std::string ShortName, std::string LongName, HANDLE Event,

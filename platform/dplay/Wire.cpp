@@ -154,6 +154,8 @@ template <class A> void Transfer(A& Ar, TPlayerEntry& P) {
     Ar.U32(P.Id);
     Ar.U32(P.MachineIp);
     Ar.U16(P.MachinePort);
+    Ar.U32(P.InsideIp);
+    Ar.U16(P.InsidePort);
     Ar.Fixed(P.Key);
     Ar.U32(P.Seq);
     Ar.Name(P.ShortName);
@@ -199,6 +201,8 @@ template <class A> void Transfer(A& Ar, THello& M) {
     Ar.Guid(M.Application);
     Ar.Guid(M.Instance);
     Ar.Fixed(M.Key);
+    Ar.U32(M.InsideIp);
+    Ar.U16(M.InsidePort);
 }
 
 template <class A> void Transfer(A& Ar, TWelcome& M) {
@@ -207,6 +211,7 @@ template <class A> void Transfer(A& Ar, TWelcome& M) {
     Ar.U32(M.MaxPlayers);
     Ar.U32(M.NextId);
     Ar.Name(M.Name);
+    Ar.U32(M.SeenIp);
     Players(Ar, M.Players);
     if (!ValidPlayerId(M.NextId))
         Ar.Fail();

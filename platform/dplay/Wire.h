@@ -157,6 +157,10 @@ struct TPlayerEntry {
     std::uint32_t Seq = 0;
     std::string ShortName;
     std::string LongName;
+    // Where its machine is inside its own home, as it says (0: it does not know): a machine
+    // behind the same router reaches it there, since routers seldom loop back to their inside.
+    std::uint32_t InsideIp = 0;
+    std::uint16_t InsidePort = 0;
 };
 
 // How far one player's guaranteed messages have come: received (an acknowledgement to the
@@ -171,6 +175,8 @@ struct THello {
     GUID Application{};
     GUID Instance{};
     TMachineKey Key{};
+    std::uint32_t InsideIp = 0; // network order; 0: not known
+    std::uint16_t InsidePort = 0;
 };
 
 struct TWelcome {
@@ -180,6 +186,9 @@ struct TWelcome {
     std::uint32_t NextId = 0;
     std::string Name;
     std::vector<TPlayerEntry> Players;
+    // The address the host sees the welcomed machine at: machines seen at the same one share a
+    // router, and reach each other inside.
+    std::uint32_t SeenIp = 0;
 };
 
 struct TRefuse {

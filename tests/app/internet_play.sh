@@ -224,7 +224,7 @@ CaseMigrate() {
     WaitLine ben '^CHAT annaさんが、逃げました$' 15 >/dev/null || Fail "ben did not see anna go"
     WaitLine carl '^CHAT annaさんが、逃げました$' 15 >/dev/null || Fail "carl did not see anna go"
     Say carl "CHAT まだ走ってる?"
-    WaitLine ben $'^CHAT carl:\tまだ走ってる\?$' 15 >/dev/null || Fail "ben missed carl's chat"
+    WaitLine ben $'^CHAT carl:\tまだ走ってる[?]$' 15 >/dev/null || Fail "ben missed carl's chat"
     Say ben "PLACE 120 80"
     WaitYacht carl 120 80 10 || Fail "carl did not see ben's yacht under the new host"
     Say ben "QUIT"

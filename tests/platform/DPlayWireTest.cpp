@@ -15,20 +15,22 @@ std::vector<TPacket> EveryPacket() {
     key.fill(0x5A);
     TSignature signature{};
     signature.fill(0xC3);
-    TPlayerEntry p{2, 0x0100007F, 4000, key, 77, "ショート", std::string(255, 'L')};
-    return {THello{kApp, kInstance, key},
-            TWelcome{kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, {}, 0, "", ""}}},
-            TRefuse{0x8877014A},
-            TCreatePlayer{7, "a", "b"},
-            TPlayerCreated{7, 0, 5},
-            TPlayerAdded{p},
-            TPlayerRemoved{3},
-            TData{2, 0, 0xFFFFFFFF, 1, signature, std::vector<std::uint8_t>(49152, 0xAB)},
-            TRejoin{kApp, kInstance, signature, {p}, {{2, 5}, {0x7FFFFFFF, 0}}},
-            THostLeaving{},
-            TChallenge{key},
-            TAck{{{3, 1}}},
-            TStable{{}}};
+    TPlayerEntry p{2, 0x0100007F, 4000, key, 77, "ショート", std::string(255, 'L'), 0x0A01A8C0, 5};
+    return {
+        THello{kApp, kInstance, key, 0x0A01A8C0, 6000},
+        TWelcome{
+            kInstance, 0x44, 4, 9, "Regatta", {p, {0x7FFFFFFF, 0, 1, {}, 0, "", ""}}, 0x0C00000B},
+        TRefuse{0x8877014A},
+        TCreatePlayer{7, "a", "b"},
+        TPlayerCreated{7, 0, 5},
+        TPlayerAdded{p},
+        TPlayerRemoved{3},
+        TData{2, 0, 0xFFFFFFFF, 1, signature, std::vector<std::uint8_t>(49152, 0xAB)},
+        TRejoin{kApp, kInstance, signature, {p}, {{2, 5}, {0x7FFFFFFF, 0}}},
+        THostLeaving{},
+        TChallenge{key},
+        TAck{{{3, 1}}},
+        TStable{{}}};
 }
 
 // Version and kind, sender, receiver, number, guaranteed and signature come before the payload.
@@ -54,7 +56,7 @@ TWelcome WelcomeOf(std::size_t Players) {
 
 std::vector<std::uint8_t> OnePastPlayerLimit() {
     auto bytes = EncodePacket(WelcomeOf(kMaxListedPlayers));
-    Put32(bytes, 2 + 16 + 12 + 1, kMaxListedPlayers + 1);
+    Put32(bytes, 2 + 16 + 12 + 1 + 4, kMaxListedPlayers + 1);
     const auto entry = EncodePacket(TPlayerAdded{WelcomeOf(1).Players[0]});
     bytes.insert(bytes.end(), entry.begin() + 2, entry.end());
     return bytes;

@@ -302,7 +302,7 @@ void TSim::Create(int Machine, DWORD MaxPlayers, DWORD Flags) {
 
 void TSim::Join(int Machine, int Host) {
     At(Machine).JoinResult.reset();
-    At(Machine).Core->Join(At(Host).Address, At(Machine).Address.Port, kApp, kInstance, Clock);
+    At(Machine).Core->Join(At(Host).Address, At(Machine).Address, kApp, kInstance, Clock);
     Apply(Machine);
 }
 

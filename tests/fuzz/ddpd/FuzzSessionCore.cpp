@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const dplay::TConnId machines[] = {host.Accept({htonl(0x0A000001), 6000}, now),
                                        host.Accept({htonl(0x0A000002), 6000}, now)};
     dplay::TSessionCore client(dplay::TMachineKey{2});
-    client.Join({htonl(0x7F000001), 5000}, 5001, app, instance, now);
+    client.Join({htonl(0x7F000001), 5000}, {htonl(0x7F000001), 5001}, app, instance, now);
     client.Connected(1, now);
     std::size_t at = 0;
     while (at < Size) {
