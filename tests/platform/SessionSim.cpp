@@ -331,6 +331,13 @@ void TSim::Vanish(int Machine) {
     std::uniform_int_distribution<long> spread(-Plan.Timeout.count() / 4, Plan.Timeout.count() / 4);
     for (std::size_t l = 0; l < Links.size(); ++l) {
         TLink& k = Links[l];
+        // What it was still sending again, or had not sent yet, never comes: only datagrams
+        // already on their way arrive.
+        for (int from = 0; from < 2; ++from)
+            if ((from == 0 ? k.A : k.B).Machine == Machine)
+                std::erase_if(k.Queue[from], [&](const TLink::TQueued& Q) {
+                    return Q.Due > Clock + Plan.Delay + Plan.Jitter;
+                });
         if (k.A.Machine == Machine)
             EndLink(l, 1, Clock + Plan.Timeout + TMs(spread(Rng)));
         if (k.B.Machine == Machine)

@@ -142,9 +142,8 @@ testing::AssertionResult Complete(TSim& Sim, const TTraffic& Traffic) {
                 expected.push_back(e->second);
             if (got != expected)
                 return testing::AssertionFailure()
-                       << "machine " << i << " got " << got.size() << " of the "
-                       << expected.size() << " guaranteed messages machine " << sender
-                       << " sent since it came";
+                       << "machine " << i << " got " << got.size() << " of the " << expected.size()
+                       << " guaranteed messages machine " << sender << " sent since it came";
         }
     }
     return testing::AssertionSuccess();
@@ -417,6 +416,28 @@ TEST(SessionSim, AWouldBeHostThatGoesQuietIsPassedOverWithinFiveSeconds) {
         sim.Run(2s);
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
+        EXPECT_RUN(seed, sim, Complete(sim, traffic));
+    }
+}
+
+// Machine 3 takes nothing for a while, so the host has passed machine 1's messages on without
+// machine 3 having them; then the host vanishes with them. Machine 1 kept them, as machine 3
+// had not acknowledged them, and machine 3 gets them from the next host.
+TEST(SessionSim, MessagesAMachineHasNotAcknowledgedSurviveTheHostThatPassedThemOn) {
+    for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
+        TSim sim(seed, {.Loss = 0.05});
+        ASSERT_TRUE(Gather(sim, 4, 4)) << "seed " << seed;
+        TTraffic traffic;
+        traffic.For(sim, 1s);
+        sim.At(3).Stalled = true;
+        traffic.For(sim, 2s);
+        EXPECT_GT(sim.At(1).Core->KeptBytes(), 0u) << "seed " << seed;
+        sim.Vanish(0);
+        sim.At(3).Stalled = false;
+        traffic.For(sim, 8s);
+        sim.Run(2s);
+        EXPECT_TRUE(sim.At(1).Core->IsHost()) << "seed " << seed << '\n' << sim.Describe();
+        EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, Complete(sim, traffic));
     }
 }
