@@ -256,7 +256,9 @@ TPlayerEntry TSessionCore::EntryOf(const TPlayer& P) const {
             P.ShortName,
             P.LongName,
             P.Local ? OwnIp : P.Inside.Ip,
-            P.Local ? OwnPort : P.Inside.Port};
+            P.Local ? OwnPort : P.Inside.Port,
+            P.Local ? OwnPublic.Ip : P.Public.Ip,
+            P.Local ? OwnPublic.Port : P.Public.Port};
 }
 
 TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
@@ -266,6 +268,7 @@ TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
     p.LongName = E.LongName;
     p.Machine = {E.MachineIp == 0 ? HostAddress.Ip : E.MachineIp, E.MachinePort};
     p.Inside = {E.InsideIp, E.InsidePort};
+    p.Public = {E.PublicIp, E.PublicPort};
     p.Key = E.Key;
     p.Got = p.GotPlain = E.Seq;
     return p;
@@ -276,6 +279,7 @@ TSessionCore::TPlayer TSessionCore::PlayerOf(const TPlayerEntry& E) const {
 void TSessionCore::Relocate(TPlayer& Known, const TPlayer& Fresh) {
     Known.Machine = Fresh.Machine;
     Known.Inside = Fresh.Inside;
+    Known.Public = Fresh.Public;
 }
 
 TWelcome TSessionCore::Snapshot() const {
@@ -411,6 +415,17 @@ HRESULT TSessionCore::Send(DPID From, DPID To, bool Guaranteed, std::vector<std:
         Keep(*from, d, std::move(bytes));
     Settle(Now);
     return DP_OK;
+}
+
+void TSessionCore::Reachable(TAddress Public, TTime Now) {
+    OwnPublic = Public;
+    if (Role == TRole::Client && Public.Ip)
+        SendTo(HostConn, TReachable{Public.Ip, Public.Port});
+    if (Role == TRole::Host)
+        for (const auto& p : Players)
+            if (p.Local)
+                Announce(TPlayerAdded{EntryOf(p)}, 0);
+    Settle(Now);
 }
 
 void TSessionCore::Leave(TTime Now) {

@@ -164,6 +164,9 @@ public:
     // guaranteed message cannot be kept until every machine has it.
     HRESULT Send(DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data, TTime Now);
     void Leave(TTime Now);
+    // This machine's router forwards its session port from Public; the others are told, so
+    // that machines in other homes can reach it should it host.
+    void Reachable(TAddress Public, TTime Now);
 
     // Events of the network. Accept answers 0 for a connection that must be dropped at once.
     TConnId Accept(TAddress From, TTime Now);
@@ -198,6 +201,7 @@ private:
         TTime Deadline{};    // to say hello, or (joined) to own a player
         TMachineKey Key{};
         TAddress Inside;                   // where it says it is inside its home
+        TAddress Public;                   // where its router forwards from, as it says
         TMachineKey Challenge{};           // what a claim on this connection must sign
         std::optional<TRejoin> HeldRejoin; // came before this machine knew it was the new host
         // Host side, by sending player: the last guaranteed message it acknowledged, and the
@@ -216,6 +220,7 @@ private:
         bool Local = false;
         TAddress Machine;
         TAddress Inside;       // its machine inside its home, as it says (Ip 0: not known)
+        TAddress Public;       // where its machine's router forwards from (Ip 0: not known)
         TMachineKey Key{};     // its machine's; a local player's is this machine's own
         TConnId Owner = 0;     // host only: the connection of its machine (0: this one)
         bool Confirmed = true; // host only, after taking over: its machine has come back
@@ -319,6 +324,7 @@ private:
     std::uint16_t OwnPort = 0;
     std::uint32_t OwnIp = 0;  // inside this machine's home; 0: not known
     std::uint32_t SeenIp = 0; // where the host sees this machine
+    TAddress OwnPublic;       // where this machine's router forwards from
 
     GUID Application{};
     GUID Instance{};

@@ -147,6 +147,8 @@ void TSessionCore::FromHost(TPacket& Packet, TTime Now) {
         for (const auto& e : w->Players)
             if (!FindPlayer(e.Id))
                 AddPlayer(PlayerOf(e), false);
+        if (OwnPublic.Ip)
+            SendTo(HostConn, TReachable{OwnPublic.Ip, OwnPublic.Port});
         return FinishJoin(DP_OK);
     }
     if (auto* r = std::get_if<TRefuse>(&Packet); r && Role == TRole::Joining)
@@ -245,6 +247,7 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
         p.LongName = c->LongName;
         p.Machine = C.Address;
         p.Inside = C.Inside;
+        p.Public = C.Public;
         p.Key = C.Key;
         p.Owner = Conn;
         AddPlayer(p, true);
@@ -265,6 +268,13 @@ void TSessionCore::FromMachine(TConnId Conn, TConn& C, TPacket& Packet,
         Route(*d, {Bytes.begin(), Bytes.end()}, Conn);
     } else if (auto* a = std::get_if<TAck>(&Packet)) {
         Acknowledge(Conn, C, *a);
+    } else if (auto* r = std::get_if<TReachable>(&Packet)) {
+        C.Public = {r->Ip, r->Port};
+        for (auto& p : Players)
+            if (p.Owner == Conn) {
+                p.Public = C.Public;
+                Announce(TPlayerAdded{EntryOf(p)}, Conn);
+            }
     }
 }
 
@@ -312,6 +322,7 @@ void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
             p->Confirmed = true;
             p->Machine = C.Address;
             p->Inside = {e.InsideIp, e.InsidePort};
+            p->Public = {e.PublicIp, e.PublicPort};
         }
     // What it has, as it says; anything this machine has seen might have been meant for it.
     for (const auto& p : Players)
@@ -369,6 +380,8 @@ void TSessionCore::FromCandidate(TConnId Conn, TPacket& Packet, TTime Now) {
         // The old host may have passed on only some of them, or none.
         Resend(HostConn);
         AckDue = true;
+        if (OwnPublic.Ip)
+            SendTo(HostConn, TReachable{OwnPublic.Ip, OwnPublic.Port});
     } else if (std::holds_alternative<TRefuse>(Packet)) {
         // Not host (yet): the candidate may not have noticed the old host's end.
         Close(Conn, true);
@@ -414,9 +427,10 @@ void TSessionCore::Elect(TTime Now) {
         return BecomeHost(Now);
     Role = TRole::Migrating;
     // A would-be host seen at the same address as this machine sits behind the same router:
-    // it is reached inside, as routers seldom loop back.
-    Target = lowest->Inside.Ip && SeenIp && lowest->Machine.Ip == SeenIp ? lowest->Inside
-                                                                         : lowest->Machine;
+    // it is reached inside, as routers seldom loop back. Another is reached where its router
+    // forwards from, when it has said, else where the old host saw it.
+    const bool sameHome = lowest->Inside.Ip && SeenIp && lowest->Machine.Ip == SeenIp;
+    Target = sameHome ? lowest->Inside : lowest->Public.Ip ? lowest->Public : lowest->Machine;
     TargetDeadline = Now + kTargetTime;
     ConnectToCandidate(Now);
 }

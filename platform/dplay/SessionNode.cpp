@@ -123,6 +123,7 @@ struct TSessionNode::TState {
     std::mutex AnswerLock;
     std::vector<TRouterAnswer> RouterAnswers; // from the router's thread, under AnswerLock
     std::unique_ptr<TRouterShell> RouterShell;
+    std::optional<TRouterNotice> Opened; // the router forwards, and from where
 
     ~TState() {
         Shutdown();
@@ -170,8 +171,17 @@ struct TSessionNode::TState {
     // A forwarding is news only to a host, whose friends need the address; what went wrong
     // matters to every machine, since any of them may host later.
     void Tell(const TRouterNotice& Notice) {
-        if (Notice.Kind == TRouterNotice::Open && !Core.IsHost())
-            return;
+        if (Notice.Kind == TRouterNotice::Open) {
+            Opened = Notice;
+            Core.Reachable({Notice.PublicIp, Notice.SessionPort}, TClock::now());
+            Apply();
+            if (!Core.IsHost())
+                return;
+        }
+        Post(Notice);
+    }
+
+    void Post(const TRouterNotice& Notice) {
         DPMSG_MAREVO_ROUTER record{DPSYS_MAREVO_ROUTER, Notice.Kind, Notice.PublicIp,
                                    Notice.QueryPort, Notice.SessionPort};
         TQueuedMessage m;
@@ -372,6 +382,9 @@ struct TSessionNode::TState {
             CloseQueries();
         else if (!OpenQueries())
             BindRetryAt = TClock::now() + kBindRetry;
+        // A machine that takes over as host shows its player the address to give friends.
+        if (A.Open && Opened && Core.IsHost())
+            Post(*Opened);
     }
 
     // Commands.

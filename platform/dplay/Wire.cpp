@@ -156,6 +156,8 @@ template <class A> void Transfer(A& Ar, TPlayerEntry& P) {
     Ar.U16(P.MachinePort);
     Ar.U32(P.InsideIp);
     Ar.U16(P.InsidePort);
+    Ar.U32(P.PublicIp);
+    Ar.U16(P.PublicPort);
     Ar.Fixed(P.Key);
     Ar.U32(P.Seq);
     Ar.Name(P.ShortName);
@@ -279,6 +281,13 @@ template <class A> void Transfer(A& Ar, TStable& M) {
     Marks(Ar, M.Delivered);
 }
 
+template <class A> void Transfer(A& Ar, TReachable& M) {
+    Ar.U32(M.Ip);
+    Ar.U16(M.Port);
+    if (M.Ip == 0 || M.Port == 0)
+        Ar.Fail();
+}
+
 template <class T> std::vector<std::uint8_t> Write(T Value) {
     TWireWriter w;
     Transfer(w, Value);
@@ -381,6 +390,8 @@ template <class A> void TransferPacket(A& Ar, TPacket& P, TPacketKind Kind) {
         return Transfer(Ar, P.emplace<TAck>());
     case TPacketKind::Stable:
         return Transfer(Ar, P.emplace<TStable>());
+    case TPacketKind::Reachable:
+        return Transfer(Ar, P.emplace<TReachable>());
     }
     Ar.Fail();
 }

@@ -142,6 +142,7 @@ enum class TPacketKind : std::uint8_t {
     Challenge = 11,
     Ack = 12,
     Stable = 13,
+    Reachable = 14,
 };
 
 // A player as machines tell each other: its machine is where it can be reached should the
@@ -161,6 +162,10 @@ struct TPlayerEntry {
     // behind the same router reaches it there, since routers seldom loop back to their inside.
     std::uint32_t InsideIp = 0;
     std::uint16_t InsidePort = 0;
+    // Where its machine's router forwards its session port from outside (0: nowhere known): a
+    // machine in another home reaches it there should it host.
+    std::uint32_t PublicIp = 0;
+    std::uint16_t PublicPort = 0;
 };
 
 // How far one player's guaranteed messages have come: received (an acknowledgement to the
@@ -257,9 +262,16 @@ struct TStable {
     std::vector<TMark> Delivered;
 };
 
-using TPacket =
-    std::variant<THello, TWelcome, TRefuse, TCreatePlayer, TPlayerCreated, TPlayerAdded,
-                 TPlayerRemoved, TData, TRejoin, THostLeaving, TChallenge, TAck, TStable>;
+// A machine's router now forwards its session port from there: where machines in other homes
+// reach it should it host.
+struct TReachable {
+    std::uint32_t Ip = 0; // network order
+    std::uint16_t Port = 0;
+};
+
+using TPacket = std::variant<THello, TWelcome, TRefuse, TCreatePlayer, TPlayerCreated, TPlayerAdded,
+                             TPlayerRemoved, TData, TRejoin, THostLeaving, TChallenge, TAck,
+                             TStable, TReachable>;
 
 // The bytes a machine signs: for a message, and for a claim on its players after a change of
 // host. Each starts with its own tag and names the session, so that no signature stands for

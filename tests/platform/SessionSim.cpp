@@ -134,7 +134,8 @@ void TSim::Carry(int Machine, dplay::TAction& Action) {
             TMachine& target = At(k.B.Machine);
             if (!target.Alive || Severed(k.A, k.B))
                 return EndLink(l, 0, Clock + Plan.Timeout);
-            const TConnId accepted = target.Core->Accept(At(k.A.Machine).Address, Clock);
+            const TMachine& from = At(k.A.Machine);
+            const TConnId accepted = target.Core->Accept(from.SeenAs.value_or(from.Address), Clock);
             Links[l].B.Conn = accepted;
             if (!accepted) {
                 Apply(target.Index);
@@ -318,6 +319,11 @@ HRESULT TSim::Send(int Machine, DPID From, DPID To, bool Guaranteed,
     const HRESULT hr = At(Machine).Core->Send(From, To, Guaranteed, std::move(Data), Clock);
     Apply(Machine);
     return hr;
+}
+
+void TSim::Forwarded(int Machine) {
+    At(Machine).Core->Reachable(At(Machine).Address, Clock);
+    Apply(Machine);
 }
 
 void TSim::Leave(int Machine) {

@@ -51,9 +51,12 @@ struct TMachine {
     TAddress Address;
     std::unique_ptr<dplay::TSessionCore> Core;
     bool Alive = true;
-    bool Left = false;  // its application closed the session
+    bool Left = false;    // its application closed the session
     bool Muted = false;   // connected, but sends nothing
     bool Stalled = false; // connected, but takes nothing: what is sent to it waits
+    // Where others see its connections come from, when a router translates them to an address
+    // nobody can connect to.
+    std::optional<TAddress> SeenAs;
     std::optional<HRESULT> JoinResult;
     std::map<std::uint32_t, std::pair<HRESULT, DPID>> Players; // request -> result
     std::vector<dplay::TPlayerView> Shown;                     // what the application lists
@@ -87,6 +90,8 @@ public:
     std::uint32_t CreatePlayer(int Machine, const std::string& Name);
     HRESULT Send(int Machine, DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
     void Leave(int Machine);
+    // The machine's router forwards its session port from its own address.
+    void Forwarded(int Machine);
     // The machine is gone without a word (its process killed, its cable pulled).
     void Vanish(int Machine);
     // The machine stays connected but sends nothing more: a modified client that went quiet.

@@ -6,6 +6,8 @@
 // every guaranteed message must reach every machine that stays.
 #include "tests/platform/SessionSim.h"
 
+#include <arpa/inet.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -440,6 +442,32 @@ TEST(SessionSim, MessagesAMachineHasNotAcknowledgedSurviveTheHostThatPassedThemO
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, Complete(sim, traffic));
     }
+}
+
+// Machine 1's router gives its connections an outside address nobody can connect to, but
+// forwards its session port from its own. Told where, the others reach it as the next host;
+// not told, they would pass it over.
+TEST(SessionSim, ANewHostIsReachedWhereItsRouterForwardsItsSessionPort) {
+    for (const bool told : {true, false})
+        for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+            TSim sim(seed, {.Loss = 0.05});
+            for (int i = 0; i < 4; ++i)
+                sim.Add();
+            sim.At(1).SeenAs = TAddress{htonl(0x0B00000C), 40000};
+            Host(sim, 0);
+            for (int i = 1; i < 4; ++i)
+                ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
+            if (told)
+                sim.Forwarded(1);
+            TTraffic traffic;
+            traffic.For(sim, 1s);
+            sim.Vanish(0);
+            traffic.For(sim, 10s);
+            EXPECT_TRUE(sim.At(1).Core->IsHost()) << "seed " << seed;
+            EXPECT_EQ(sim.At(2).Shown.size(), told ? 3u : 2u) << "seed " << seed << '\n'
+                                                              << sim.Describe();
+            EXPECT_RUN(seed, sim, Agreement(sim));
+        }
 }
 
 TEST(SessionSim, SendsHeldWhileTheHostChangesArriveUpToTheirLimitAndNoFurther) {
