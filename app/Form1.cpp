@@ -365,7 +365,11 @@ void TForm1::closeEvent(QCloseEvent* Event) {
 }
 
 void TForm1::C1Click() {
-    if (DDPD1->ShowConnectDialog()) {
+    DDPD1->PreferredConnection = ConnectionName;
+    const bool connected = DDPD1->ShowConnectDialog();
+    if (!DDPD1->ChosenConnection.empty())
+        ConnectionName = DDPD1->ChosenConnection;
+    if (connected) {
         Roster->RemovePlayer(LocalId);
         LocalId = static_cast<std::int32_t>(DDPD1->LocalPlayer->ID);
         Roster->AddPlayer(LocalId);
@@ -474,7 +478,7 @@ TGameSettings TForm1::Settings() const {
     if (const TScreenView* view = DrawYacht1->View())
         s.Scaling = view->FrameScaling();
     s.Connection = ConnectionName;
-    s.Address = LastAddress;
+    s.Address = ddpd::TDDPD::RememberedAddress();
     return s;
 }
 
@@ -494,7 +498,7 @@ void TForm1::ApplySettings(const TGameSettings& S) {
     SetSmoothMotion(S.SmoothMotion);
     SetFrameScaling(S.Scaling);
     ConnectionName = S.Connection;
-    LastAddress = S.Address;
+    ddpd::TDDPD::SetRememberedAddress(S.Address);
 }
 
 void TForm1::N1Click() {

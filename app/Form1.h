@@ -148,7 +148,8 @@ private:
     TMultimediaClock& Clock;
     // The window's outer bounds before it went full screen.
     QRect WindowedBounds;
-    std::string ConnectionName, LastAddress;
+    // The connection method chosen last, by the name the dialog lists it under.
+    std::string ConnectionName;
 };
 
 extern TForm1* Form1;
