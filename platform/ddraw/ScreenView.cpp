@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -37,10 +38,17 @@ QImage ScaleNearest(const QImage& Source, int Width, int Height) {
     for (int x = 0; x < Width; ++x)
         column[static_cast<std::size_t>(x)] =
             static_cast<int>(std::int64_t{x} * Source.width() / Width);
+    int previous = -1;
     for (int y = 0; y < Height; ++y) {
-        const auto* from = reinterpret_cast<const QRgb*>(
-            Source.constScanLine(static_cast<int>(std::int64_t{y} * Source.height() / Height)));
+        const int row = static_cast<int>(std::int64_t{y} * Source.height() / Height);
         auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        // An enlarged row repeats the one above it: copied whole, it costs a fraction.
+        if (row == previous) {
+            std::memcpy(to, out.constScanLine(y - 1), static_cast<std::size_t>(Width) * 4);
+            continue;
+        }
+        previous = row;
+        const auto* from = reinterpret_cast<const QRgb*>(Source.constScanLine(row));
         for (int x = 0; x < Width; ++x)
             to[x] = from[column[static_cast<std::size_t>(x)]];
     }
