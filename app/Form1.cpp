@@ -458,9 +458,17 @@ void TForm1::SetFullScreen(bool On) {
     }
     if (On) {
         WindowedBounds = frameGeometry();
+        WindowedGeometry = geometry();
+        // A bare X server, or a window manager that ignores the request, leaves the window as
+        // it was: covering the screen ourselves makes full screen the same everywhere. First,
+        // since a new geometry ends the full-screen state.
+        if (const QScreen* s = screen())
+            setGeometry(s->geometry());
         showFullScreen();
     } else {
         showNormal();
+        if (WindowedGeometry.isValid())
+            setGeometry(WindowedGeometry);
     }
     FullScreen1->setChecked(On);
 }

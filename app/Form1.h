@@ -148,6 +148,8 @@ private:
     TMultimediaClock& Clock;
     // The window's outer bounds before it went full screen.
     QRect WindowedBounds;
+    // And its client geometry, put back on leaving full screen where no window manager does.
+    QRect WindowedGeometry;
     // The connection method chosen last, by the name the dialog lists it under.
     std::string ConnectionName;
 };
