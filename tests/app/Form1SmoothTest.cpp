@@ -106,7 +106,7 @@ TVoyage SailAMinute(bool Smooth) {
         if (call == 200)
             w.Form->FormKeyPress(U'D');
         if (call % 5 == 2) {
-            TYachtState anna;
+            alignas(4) TYachtState anna;
             anna.X = 3.0f + 0.1f * static_cast<float>(call);
             anna.Z = -2.0f + 0.05f * static_cast<float>(call);
             anna.Heading = static_cast<float>((call * 5) % 360);
@@ -161,8 +161,8 @@ TEST(SmoothSailing, EveryPictureShowsTheLocalYachtBetweenItsLastTwoSteps) {
         const TShownYacht& shown = w.Form->Shown[static_cast<std::size_t>(w.Form->LocalSlot())];
         D3DVECTOR p, d, u;
         ASSERT_TRUE(w.Form->DrawYacht1->GetYachtPlacement(w.Form->LocalSlot(), p, d, u));
-        const TYachtState& a = shown.Previous();
-        const TYachtState& b = shown.Last();
+        alignas(4) const TYachtState a = shown.Previous();
+        alignas(4) const TYachtState b = shown.Last();
         ASSERT_GE(p.z, std::min(a.Z, b.Z) - 1e-5f);
         ASSERT_LE(p.z, std::max(a.Z, b.Z) + 1e-5f);
         ASSERT_GE(p.x, std::min(a.X, b.X) - 1e-5f);
@@ -213,7 +213,7 @@ TEST(SmoothSailing, F11AndAltEnterToggleFullScreenAndEscapeLowersTheSpinnakerOnl
     w.Form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.Form.get()));
     w.Idle();
-    TYachtState s = w.Form->Roster->GetState(w.Form->LocalId);
+    alignas(4) TYachtState s = w.Form->Roster->GetState(w.Form->LocalId);
     s.Spinnaker = 1;
     w.Form->Roster->SetState(w.Form->LocalId, s);
     // The window hears Esc as well as the keyboard device does; it is held over a step.

@@ -68,7 +68,7 @@ TEST(ShownYacht, BlendMeetsBothEndsToTheBit) {
     std::uniform_real_distribution<float> place(-2000, 2000), angle(0, 360), heel(-45, 45),
         wind(-179, 180);
     for (int i = 0; i < 2000; ++i) {
-        TYachtState a, b;
+        alignas(4) TYachtState a, b;
         a.X = place(random), a.Z = place(random), a.Heading = angle(random);
         a.Heel = heel(random), a.WindAngle = wind(random), a.Tack = i % 2;
         b.X = place(random), b.Z = place(random), b.Heading = angle(random);
@@ -76,7 +76,7 @@ TEST(ShownYacht, BlendMeetsBothEndsToTheBit) {
         ASSERT_TRUE(SameBits(BlendYachtStates(a, b, 0), a));
         ASSERT_TRUE(SameBits(BlendYachtStates(a, b, 1), b));
         ASSERT_TRUE(SameBits(BlendYachtStates(a, b, std::nanf("")), a));
-        const TYachtState m = BlendYachtStates(a, b, 0.5f);
+        alignas(4) const TYachtState m = BlendYachtStates(a, b, 0.5f);
         ASSERT_GE(m.Heading, 0);
         ASSERT_LT(m.Heading, 360);
         ASSERT_GE(m.WindAngle, -180);
@@ -90,7 +90,7 @@ TEST(ShownYacht, TurnsTheShorterWayRound) {
     };
     const TCase cases[] = {{355, 5, 0}, {5, 355, 0}, {90, 100, 95}, {350, 10, 0}, {0, 180, 90}};
     for (const TCase& c : cases) {
-        TYachtState a, b;
+        alignas(4) TYachtState a, b;
         a.Heading = c.From;
         b.Heading = c.To;
         const float h = BlendYachtStates(a, b, 0.5f).Heading;
@@ -111,9 +111,9 @@ TEST(ShownYacht, EveryDrawnPoseLiesBetweenTheTwoStepsAndMeetsEachStepOnTime) {
             ms = kStepMs - loop.Accumulator;
         loop.Advance(ms);
         const float part = loop.Part();
-        const TYachtState& a = loop.Shown.Previous();
-        const TYachtState& b = loop.Shown.Last();
-        const TYachtState p = loop.Shown.Pose(part, loop.Now);
+        alignas(4) const TYachtState a = loop.Shown.Previous();
+        alignas(4) const TYachtState b = loop.Shown.Last();
+        alignas(4) const TYachtState p = loop.Shown.Pose(part, loop.Now);
         if (loop.Accumulator == kStepMs) {
             ASSERT_TRUE(SameBits(p, b));
             ++metSteps;
@@ -142,7 +142,7 @@ TEST(ShownYacht, AReceivedStateBlendsInWithoutAJumpLargerThanAStepMoves) {
     TCntlYacht owner;
     owner.SetSpeed(0.1f);
     std::uint32_t sinceState = 0;
-    TYachtState before = copy.Shown.Pose(0, copy.Now);
+    alignas(4) TYachtState before = copy.Shown.Pose(0, copy.Now);
     int replaced = 0, eased = 0;
     for (int picture = 0; picture < 60 * 60; ++picture) {
         const std::uint32_t ms = picture % 3 == 0 ? 16 : 17;
@@ -156,11 +156,11 @@ TEST(ShownYacht, AReceivedStateBlendsInWithoutAJumpLargerThanAStepMoves) {
         sinceState += ms;
         if (sinceState >= 1000) {
             sinceState -= 1000;
-            const TYachtState shown = copy.Shown.Pose(copy.Part(), copy.Now);
+            alignas(4) const TYachtState shown = copy.Shown.Pose(copy.Part(), copy.Now);
             copy.Model.SetState(owner.GetState());
             copy.Shown.Replace(copy.Model.GetState(), copy.Part(), copy.Now);
             // Taking the state moves nothing at that instant.
-            const TYachtState after = copy.Shown.Pose(copy.Part(), copy.Now);
+            alignas(4) const TYachtState after = copy.Shown.Pose(copy.Part(), copy.Now);
             ASSERT_NEAR(after.X, shown.X, 1e-3);
             ASSERT_NEAR(after.Z, shown.Z, 1e-3);
             ASSERT_NEAR(TurnBetween(shown.Heading, after.Heading), 0, 1e-3);
@@ -168,7 +168,7 @@ TEST(ShownYacht, AReceivedStateBlendsInWithoutAJumpLargerThanAStepMoves) {
             ++replaced;
             eased += copy.Shown.CorrectionLength() > 0;
         }
-        const TYachtState p = copy.Shown.Pose(copy.Part(), copy.Now);
+        alignas(4) const TYachtState p = copy.Shown.Pose(copy.Part(), copy.Now);
         ASSERT_LE(std::hypot(p.X - before.X, p.Z - before.Z), kStepDistanceLimit)
             << "picture " << picture;
         ASSERT_LE(std::fabs(TurnBetween(before.Heading, p.Heading)), kStepTurnLimit);
@@ -187,10 +187,10 @@ TEST(ShownYacht, ACorrectionShrinksSteadilyAndEndsOnTheNewCourse) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.DX << ", " << c.DHeading);
         TShownYacht shown;
-        TYachtState s;
+        alignas(4) TYachtState s;
         s.Heading = 10;
         shown.Reset(s);
-        TYachtState owner = s;
+        alignas(4) TYachtState owner = s;
         owner.X += c.DX;
         owner.Heading = std::fmod(owner.Heading + c.DHeading + 360, 360.0f);
         shown.Replace(owner, 0.5f, 1000);
@@ -199,7 +199,7 @@ TEST(ShownYacht, ACorrectionShrinksSteadilyAndEndsOnTheNewCourse) {
         EXPECT_LE(length, kCorrectionMaxMs);
         float last = 1e9f;
         for (std::uint32_t t = 0; t <= length + 20; t += 5) {
-            const TYachtState p = shown.Pose(0.5f, 1000 + t);
+            alignas(4) const TYachtState p = shown.Pose(0.5f, 1000 + t);
             const float off = std::hypot(p.X - owner.X, p.Z - owner.Z) +
                               std::fabs(TurnBetween(owner.Heading, p.Heading));
             // Never beyond where it was shown or where it is going.
@@ -214,7 +214,7 @@ TEST(ShownYacht, ACorrectionShrinksSteadilyAndEndsOnTheNewCourse) {
 
 TEST(ShownYacht, TheFirstStateOfAYachtIsShownAsItIs) {
     TShownYacht shown;
-    TYachtState s;
+    alignas(4) TYachtState s;
     s.X = 300;
     s.Heading = 45;
     shown.Replace(s, 0.3f, 77);

@@ -46,8 +46,10 @@ public:
     std::uint32_t CorrectionLength() const { return FCorrectionLength; }
 
 private:
+    // Aligned for their floats: the record itself is packed for the wire.
+    alignas(4) TYachtState FPrevious;
+    alignas(4) TYachtState FLast;
     bool FKnown = false;
-    TYachtState FPrevious, FLast;
     // Shown minus followed at the start of the correction, for X, Z, Heading, Heel, WindAngle.
     float FOffset[5] = {};
     std::uint32_t FCorrectionStart = 0, FCorrectionLength = 0;
