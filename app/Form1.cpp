@@ -9,9 +9,15 @@
 #include "platform/rtl/ShiftJis.h"
 #include "platform/rtl/SysUtils.h"
 
+#include "platform/ddraw/ScreenView.h"
+#include "platform/vcl/Screen.h"
+
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QScreen>
 
 #include <algorithm>
 #include <filesystem>
@@ -24,6 +30,8 @@ namespace {
 constexpr std::uint32_t kStepPeriodMs = 200;
 constexpr std::uint32_t kJoystickPollMs = 20;
 constexpr const char* kReceivedTextureFile = "ENTEX.BMP";
+// What a display that does not tell its refresh rate is taken to have.
+constexpr double kFallbackPictureRate = 60;
 
 // Every yacht's spinnaker wears this machine's texture, found as at the start: the spinnaker
 // texture never crosses the wire.
@@ -55,6 +63,7 @@ TForm1::TForm1(TMultimediaClock& AClock, QWidget* Parent) : vcl::TForm(Parent), 
     DrawYacht1->D3DOptions = {dddd::DontUseRGBEmulation, dddd::DontUseHAL};
     DrawYacht1->VsyncAtWindowed = true;
     DrawYacht1->AllowRakugaki = false;
+    DrawYacht1->FitFrameToView = true;
     DrawYacht1->Loaded();
 
     BuildMenu();
@@ -122,6 +131,27 @@ void TForm1::BuildMenu() {
     USEHALU1 = Option1->addAction(Q("Use HAL(&U)"));
     USEHALU1->setCheckable(true);
     USEHALU1->setChecked(false);
+    Smooth1 = Option1->addAction(Q("なめらか表示(&N)"));
+    Smooth1->setCheckable(true);
+    Smooth1->setChecked(false);
+    Scaling1 = Option1->addMenu(Q("拡大方法(&Z)"));
+    auto* scalings = new QActionGroup(this);
+    const char* scalingCaptions[kFrameScalingCount] = {"整数倍 (ピクセルパーフェクト)(&P)",
+                                                       "最近傍で拡大(&E)", "なめらかに拡大(&M)"};
+    for (int i = 0; i < kFrameScalingCount; ++i) {
+        ScalingItems[static_cast<std::size_t>(i)] = Scaling1->addAction(Q(scalingCaptions[i]));
+        ScalingItems[static_cast<std::size_t>(i)]->setCheckable(true);
+        scalings->addAction(ScalingItems[static_cast<std::size_t>(i)]);
+        connect(ScalingItems[static_cast<std::size_t>(i)], &QAction::triggered, this, [this, i] {
+            vcl::Application->Guard([&] { SetFrameScaling(static_cast<TFrameScaling>(i)); });
+        });
+    }
+    ScalingItems[0]->setChecked(true);
+    FullScreen1 = Option1->addAction(Q("全画面表示(&F)"));
+    FullScreen1->setCheckable(true);
+    // Esc is the spinnaker's, as ever: only these leave full screen.
+    FullScreen1->setShortcuts({QKeySequence(Qt::Key_F11), QKeySequence(Qt::ALT | Qt::Key_Return),
+                               QKeySequence(Qt::ALT | Qt::Key_Enter)});
     Help1 = bar->addMenu(Q("ﾍﾙﾌﾟ(&H)"));
     N1 = Help1->addAction(Q("目次(&C)"));
     About1 = Help1->addAction(Q("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
@@ -131,6 +161,8 @@ void TForm1::BuildMenu() {
     Bind(H1, &QAction::triggered, &TForm1::H1Click);
     Bind(S1, &QAction::triggered, &TForm1::S1Click);
     Bind(USEHALU1, &QAction::triggered, &TForm1::USEHALU1Click);
+    Bind(Smooth1, &QAction::triggered, &TForm1::Smooth1Click);
+    Bind(FullScreen1, &QAction::triggered, &TForm1::FullScreen1Click);
     Bind(N1, &QAction::triggered, &TForm1::N1Click);
     Bind(About1, &QAction::triggered, &TForm1::About1Click);
 }
@@ -147,6 +179,7 @@ void TForm1::FormCreate() {
         NoteUnreadableTexture(HullTextureFile);
     if (!DrawYacht1->SetSpinnakerTexture(LocalSlot(), SpinnakerTextureFile))
         NoteUnreadableTexture(SpinnakerTextureFile);
+    Shown[static_cast<std::size_t>(LocalSlot())].Reset(Roster->GetState(LocalId));
     ClearCommands();
     StepPeriod = kStepPeriodMs;
     TimeAccumulator = 0;
@@ -163,25 +196,46 @@ void TForm1::IdleHandler(bool& Done) {
     if (DrawYacht1->SceneReady && LocalSlot() > 0) {
         PollJoystick();
         const std::uint32_t now = Clock.timeGetTime();
-        TimeAccumulator += now - LastTime; // unsigned: the timer's wrap-around is harmless
+        const std::uint32_t elapsed = now - LastTime; // unsigned: the wrap-around is harmless
+        TimeAccumulator += elapsed;
         LastTime = now;
+        SinceLastPicture += elapsed;
         bool stepped = false;
         // Strictly less: exactly one period left over waits for the next call. No cap: after
         // a stall every missed step is caught up before drawing.
         while (StepPeriod < TimeAccumulator) {
             TimeAccumulator -= StepPeriod;
             Roster->StepAll();
+            for (int i = 1; i <= TPlayerMan::SlotCount; ++i)
+                if (Roster->IdAt(i) > 0)
+                    Shown[static_cast<std::size_t>(i)].Step(Roster->Yachts(i).GetState());
             stepped = true;
         }
         if (stepped) {
-            for (int i = 1; i <= TPlayerMan::SlotCount; ++i) {
-                const std::int32_t id = Roster->IdAt(i);
-                if (id > 0)
-                    DrawYacht1->SetYachtState(i, Roster->GetState(id));
+            if (SmoothMotion) {
+                PoseShownYachts(now);
+            } else {
+                for (int i = 1; i <= TPlayerMan::SlotCount; ++i) {
+                    const std::int32_t id = Roster->IdAt(i);
+                    if (id > 0)
+                        DrawYacht1->SetYachtState(i, Roster->GetState(id));
+                }
             }
             DrawYacht1->RenderFrame();
             ApplyCommands();
             ClearCommands();
+        }
+        // A millisecond early: the present waits for the display's next refresh anyway.
+        const bool pictureDue = SmoothMotion && SinceLastPicture >= PicturePeriod() - 1;
+        if (pictureDue && !stepped) {
+            PoseShownYachts(now);
+            DrawYacht1->RenderPicture();
+        }
+        if (SmoothMotion && (stepped || pictureDue)) {
+            // Keeps the average rate on a millisecond clock; after a stall, starts afresh.
+            SinceLastPicture -= PicturePeriod();
+            if (SinceLastPicture > PicturePeriod())
+                SinceLastPicture = 0;
         }
     }
     // Nothing changes before the next step is due but what the player does, and keys and the
@@ -194,6 +248,10 @@ void TForm1::IdleHandler(bool& Done) {
 std::uint32_t TForm1::IdleWait() const {
     // Strictly more than one period steps: one millisecond past the period.
     std::uint32_t wait = TimeAccumulator < StepPeriod ? StepPeriod - TimeAccumulator + 1 : 1;
+    if (SmoothMotion) {
+        const double untilPicture = PicturePeriod() - 1 - SinceLastPicture;
+        wait = std::min(wait, untilPicture < 1 ? 1u : static_cast<std::uint32_t>(untilPicture));
+    }
     if (!DrawYacht1->SceneReady || LocalSlot() == 0)
         wait = kStepPeriodMs; // nothing runs: only look again now and then
     // A joystick sends no messages, and a poll sees only where it is now: a press that began and
@@ -201,6 +259,31 @@ std::uint32_t TForm1::IdleWait() const {
     if (Joy->JoystickCount > 0)
         wait = std::min(wait, kJoystickPollMs);
     return wait;
+}
+
+double TForm1::PicturePeriod() const {
+    const int rate = vcl::Screen().RefreshRate();
+    return 1000.0 / (rate > 0 ? rate : kFallbackPictureRate);
+}
+
+float TForm1::StepPart() const {
+    if (StepPeriod == 0)
+        return 1;
+    return std::min(1.0f, static_cast<float>(TimeAccumulator) / static_cast<float>(StepPeriod));
+}
+
+void TForm1::PoseShownYachts(std::uint32_t Now) {
+    const float part = StepPart();
+    for (int i = 1; i <= TPlayerMan::SlotCount; ++i)
+        if (Roster->IdAt(i) > 0)
+            DrawYacht1->SetYachtPose(i, Shown[static_cast<std::size_t>(i)].Pose(part, Now));
+}
+
+void TForm1::ForgetShown(int Slot) {
+    if (Slot < 1 || Slot > TPlayerMan::SlotCount)
+        return;
+    Shown[static_cast<std::size_t>(Slot)] = TShownYacht();
+    HeardFrom[static_cast<std::size_t>(Slot)] = false;
 }
 
 void TForm1::PollJoystick() {
@@ -271,6 +354,13 @@ void TForm1::keyPressEvent(QKeyEvent* Event) {
     vcl::TForm::keyPressEvent(Event);
 }
 
+void TForm1::changeEvent(QEvent* Event) {
+    // The window system may end full screen by itself; the check mark follows it.
+    if (Event->type() == QEvent::WindowStateChange && FullScreen1)
+        FullScreen1->setChecked(isFullScreen());
+    vcl::TForm::changeEvent(Event);
+}
+
 void TForm1::closeEvent(QCloseEvent* Event) {
     // Closing the main form ends the program, whatever other windows are open.
     Event->accept();
@@ -279,15 +369,22 @@ void TForm1::closeEvent(QCloseEvent* Event) {
 }
 
 void TForm1::C1Click() {
-    if (DDPD1->ShowConnectDialog()) {
+    DDPD1->PreferredConnection = ConnectionName;
+    const bool connected = DDPD1->ShowConnectDialog();
+    if (!DDPD1->ChosenConnection.empty())
+        ConnectionName = DDPD1->ChosenConnection;
+    if (connected) {
         Roster->RemovePlayer(LocalId);
         LocalId = static_cast<std::int32_t>(DDPD1->LocalPlayer->ID);
         Roster->AddPlayer(LocalId);
+        ForgetShown(LocalSlot());
+        Shown[static_cast<std::size_t>(LocalSlot())].Reset(Roster->GetState(LocalId));
         for (int i = 0; i < DDPD1->Players->Count(); ++i) {
             const auto id = static_cast<std::int32_t>((*DDPD1->Players)[i]->ID);
             if (id == LocalId)
                 continue;
             Roster->AddPlayer(id);
+            ForgetShown(Roster->IndexOf(id));
             DrawYacht1->AddYacht(Roster->IndexOf(id), "");
             DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), FindSpinnakerTexture());
         }
@@ -334,6 +431,88 @@ void TForm1::USEHALU1Click() {
     else
         DrawYacht1->D3DOptions = {dddd::DontUseRGBEmulation, dddd::DontUseHAL};
     DrawYacht1->InitDisplay(false, 640, 480, 16, 0, "");
+}
+
+void TForm1::Smooth1Click() {
+    SetSmoothMotion(Smooth1->isChecked());
+}
+
+void TForm1::FullScreen1Click() {
+    SetFullScreen(!isFullScreen());
+}
+
+void TForm1::SetSmoothMotion(bool On) {
+    SmoothMotion = On;
+    Smooth1->setChecked(On);
+    SinceLastPicture = 0;
+    // Off again: the next step draws the model's states as they are, as it always did.
+}
+
+void TForm1::SetFrameScaling(TFrameScaling Scaling) {
+    const auto index = static_cast<std::size_t>(Scaling);
+    if (index >= ScalingItems.size())
+        return;
+    ScalingItems[index]->setChecked(true);
+    if (TScreenView* view = DrawYacht1->View())
+        view->SetFrameScaling(Scaling);
+}
+
+void TForm1::SetFullScreen(bool On) {
+    if (On == isFullScreen()) {
+        FullScreen1->setChecked(On);
+        return;
+    }
+    if (On) {
+        WindowedBounds = frameGeometry();
+        WindowedGeometry = geometry();
+        // A bare X server, or a window manager that ignores the request, leaves the window as
+        // it was: covering the screen ourselves makes full screen the same everywhere. First,
+        // since a new geometry ends the full-screen state.
+        if (const QScreen* s = screen())
+            setGeometry(s->geometry());
+        showFullScreen();
+    } else {
+        showNormal();
+        if (WindowedGeometry.isValid())
+            setGeometry(WindowedGeometry);
+    }
+    FullScreen1->setChecked(On);
+}
+
+TGameSettings TForm1::Settings() const {
+    TGameSettings s;
+    const QRect bounds =
+        isFullScreen() && WindowedBounds.isValid() ? WindowedBounds : frameGeometry();
+    s.Left = bounds.left();
+    s.Top = bounds.top();
+    s.Width = bounds.width();
+    s.Height = bounds.height();
+    s.ViewMode = DrawYacht1->ViewMode;
+    s.SmoothMotion = SmoothMotion;
+    if (const TScreenView* view = DrawYacht1->View())
+        s.Scaling = view->FrameScaling();
+    s.Connection = ConnectionName;
+    s.Address = ddpd::TDDPD::RememberedAddress();
+    return s;
+}
+
+void TForm1::ApplySettings(const TGameSettings& S) {
+    if (S.Width > 0 && S.Height > 0) {
+        // A place on no screen now (one unplugged since) keeps the size but not the place.
+        const QRect wanted(S.Left, S.Top, S.Width, S.Height);
+        bool onScreen = false;
+        for (const QScreen* screen : QGuiApplication::screens())
+            onScreen |= screen->availableGeometry().intersects(wanted);
+        if (onScreen)
+            SetBounds(S.Left, S.Top, S.Width, S.Height);
+        else
+            SetBounds(geometry().left(), geometry().top(), S.Width, S.Height);
+    }
+    DrawYacht1->SetViewMode(S.ViewMode);
+    SetSmoothMotion(S.SmoothMotion);
+    SetFrameScaling(S.Scaling);
+    ConnectionName = S.Connection;
+    ddpd::TDDPD::SetRememberedAddress(S.Address);
 }
 
 void TForm1::N1Click() {
@@ -413,7 +592,15 @@ void TForm1::ReceiveState(const ddpd::TDDPDPlayer& From, const TYachtState& Stat
     if (!Roster || Roster->IndexOf(id) == 0)
         return;
     Roster->SetState(id, State);
-    DrawYacht1->SetYachtState(Roster->IndexOf(id), State);
+    const int slot = Roster->IndexOf(id);
+    DrawYacht1->SetYachtState(slot, State);
+    // The model's own (clamped) copy, as the steps will carry it on.
+    TShownYacht& shown = Shown[static_cast<std::size_t>(slot)];
+    if (HeardFrom[static_cast<std::size_t>(slot)])
+        shown.Replace(Roster->GetState(id), StepPart(), Clock.timeGetTime());
+    else
+        shown.Reset(Roster->GetState(id));
+    HeardFrom[static_cast<std::size_t>(slot)] = true;
 }
 
 void TForm1::ReceiveHullTexture(const ddpd::TDDPDPlayer& From,
@@ -437,6 +624,7 @@ void TForm1::DDPD1ComesNewChallenger(ddpd::TDDPD*, ddpd::TDDPDPlayer* player, co
     AddChatLine(ArrivalLine(player->LongName));
     const auto id = static_cast<std::int32_t>(player->ID);
     Roster->AddPlayer(id);
+    ForgetShown(Roster->IndexOf(id));
     DrawYacht1->AddYacht(Roster->IndexOf(id), "");
     DrawYacht1->SetSpinnakerTexture(Roster->IndexOf(id), FindSpinnakerTexture());
     SendHullTexture();

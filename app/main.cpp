@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Form1.h"
 #include "GameFolder.h"
+#include "GameSettings.h"
 #include "QuitSignal.h"
 #include "platform/vcl/Forms.h"
 #include "platform/winmm/TimeGetTime.h"
@@ -55,7 +56,14 @@ int main(int argc, char** argv) {
     TSystemClock clock;
     TForm1 form(clock);
     Form1 = &form;
+    const std::string settingsFile = GameSettingsFile();
+    form.ApplySettings(ReadGameSettings(settingsFile));
     form.show();
     application.Run();
+    if (!WriteGameSettings(settingsFile, form.Settings()))
+        vcl::MessageBox(nullptr,
+                        "設定を保存できませんでした。次回は今回の設定で始まりません。\n" +
+                            settingsFile,
+                        application.Title());
     return 0;
 }

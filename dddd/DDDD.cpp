@@ -237,6 +237,12 @@ void TDDDD::Flip() {
     IDirectDrawSurface* back = FBackSurface->Surface;
     if (FModeFullScreen && primary->Flip(nullptr, DDFLIP_WAIT) == DD_OK)
         return;
+    if (FitFrameToView && !FModeFullScreen && View()) {
+        if (VsyncAtWindowed)
+            FDirectDraw2->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        View()->ShowSurface(back);
+        return;
+    }
     const DDSURFACEDESC d = FBackSurface->GetSurfaceDesc();
     RECT src{0, 0, LONG(d.dwWidth), LONG(d.dwHeight)};
     RECT client;

@@ -2,6 +2,7 @@
 #include "ddpd/DDPDRouterText.h"
 
 #include "DDPDForm.h"
+#include "platform/dplay/AddressMemory.h"
 #include "platform/dplay/ComRuntime.h"
 #include "platform/rtl/ShiftJis.h"
 
@@ -108,6 +109,14 @@ void TDDPD::Loaded() {
     ListConnections();
 }
 
+std::string TDDPD::RememberedAddress() {
+    return dplay::LastHostAddress();
+}
+
+void TDDPD::SetRememberedAddress(const std::string& Address) {
+    dplay::SetLastHostAddress(Address);
+}
+
 bool TDDPD::ShowConnectDialog() {
     TDDPDForm form;
     form.DDPD = this;
@@ -129,6 +138,7 @@ std::int32_t TDDPD::SelectConnection(int Index) {
         ReportError(DirectPlay ? DPERR_INVALIDPARAMS : DPERR_UNINITIALIZED,
                     "セッションの列挙に失敗しました");
     }
+    ChosenConnection = Connections->Strings(Index);
     const std::int32_t r = DirectPlay->InitializeConnection(Connections->Objects(Index)->data(), 0);
     // The log switch is off in this unit: a failed initialisation is not reported by itself;
     // the search below reports its own failure, and r reaches the caller.

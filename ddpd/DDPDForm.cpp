@@ -138,6 +138,13 @@ void TDDPDForm::FormShow() {
         for (int i = 0; i < DDPD->Connections->Count(); ++i)
             ServiceProviderBox->addItem(QString::fromStdString(DDPD->Connections->Strings(i)));
     ServiceProviderBox->setCurrentIndex(0);
+    // Shown chosen, not yet searched: a search may ask questions the player did not ask for.
+    if (DDPD && !DDPD->PreferredConnection.empty()) {
+        const int remembered =
+            ServiceProviderBox->findText(QString::fromStdString(DDPD->PreferredConnection));
+        if (remembered > 0)
+            ServiceProviderBox->setCurrentIndex(remembered);
+    }
     GroupBox1->setEnabled(false);
     PlayerNameEdit->clear();
     NewSessionBtn->setEnabled(false);

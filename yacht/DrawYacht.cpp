@@ -216,8 +216,15 @@ bool TDrawYacht::SetSpinnakerTexture(std::int32_t n, const std::string& FileName
 void TDrawYacht::SetYachtState(std::int32_t n, TYachtState State) {
     if (!YachtPresent(n))
         return;
-    PlaceYacht(n, State);
+    PlaceYacht(n, State, false);
     PoseSails(n, State);
+}
+
+void TDrawYacht::SetYachtPose(std::int32_t n, TYachtState Pose) {
+    if (!YachtPresent(n))
+        return;
+    PlaceYacht(n, Pose, true);
+    PoseSails(n, Pose);
 }
 
 void TDrawYacht::SetViewMode(std::uint8_t Mode) {
@@ -229,7 +236,15 @@ void TDrawYacht::RenderFrame() {
     UpdateCamera();
     Render(SceneFrame);
     Flip();
+    ++PicturesDrawn;
     FrameCounter = FrameCounter >= 1000 ? 0 : FrameCounter + 1;
+}
+
+void TDrawYacht::RenderPicture() {
+    UpdateCamera();
+    Render(SceneFrame);
+    Flip();
+    ++PicturesDrawn;
 }
 
 bool TDrawYacht::YachtPresent(std::int32_t n) const {
@@ -250,7 +265,7 @@ bool TDrawYacht::GetYachtPlacement(std::int32_t n, D3DVECTOR& Position, D3DVECTO
            SUCCEEDED(yacht->GetOrientation(YachtsFrame, &Direction, &Up));
 }
 
-void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State) {
+void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State, bool Fractional) {
     TComRef<IDirect3DRMFrame> yacht(YachtFrame(n));
     if (!yacht)
         return;
@@ -259,8 +274,13 @@ void TDrawYacht::PlaceYacht(std::int32_t n, const TYachtState& State) {
     auto finite = [](float V) { return std::isfinite(V) ? V : 0.0f; };
     yacht->SetPosition(YachtsFrame, finite(State.X), 0, finite(State.Z));
     float dx, dz, ux, uy, uz;
-    HeadingVector(dx, dz, State.Heading);
-    UpVector(ux, uy, uz, State.Heel, State.Heading);
+    if (Fractional) {
+        FractionalHeadingVector(dx, dz, State.Heading);
+        FractionalUpVector(ux, uy, uz, State.Heel, State.Heading);
+    } else {
+        HeadingVector(dx, dz, State.Heading);
+        UpVector(ux, uy, uz, State.Heel, State.Heading);
+    }
     yacht->SetOrientation(YachtsFrame, dx, 0, dz, ux, uy, uz);
 }
 

@@ -46,3 +46,35 @@ void UpVector(float& UX, float& UY, float& UZ, float Heel, float Heading) {
     UY = uy;
     UZ = uz;
 }
+
+namespace {
+
+bool Whole(float Angle) {
+    return !std::isfinite(Angle) || Angle == std::trunc(Angle);
+}
+
+double FractionalRadians(float Degrees) {
+    return static_cast<float>(std::fmod(static_cast<double>(Degrees), 360.0) * std::numbers::pi /
+                              180.0);
+}
+
+} // namespace
+
+void FractionalHeadingVector(float& DX, float& DZ, float Heading) {
+    if (Whole(Heading))
+        return HeadingVector(DX, DZ, Heading);
+    const double th = FractionalRadians(Heading);
+    DX = static_cast<float>(-std::sin(th));
+    DZ = static_cast<float>(std::cos(th));
+}
+
+void FractionalUpVector(float& UX, float& UY, float& UZ, float Heel, float Heading) {
+    if (Whole(Heel) && Whole(Heading))
+        return UpVector(UX, UY, UZ, Heel, Heading);
+    const double heel = FractionalRadians(Heel), heading = FractionalRadians(Heading);
+    const double uy = std::cos(heel), s = std::sin(heel);
+    const double ux = -s;
+    UX = static_cast<float>(ux * std::cos(heading));
+    UY = static_cast<float>(uy);
+    UZ = static_cast<float>(ux * std::sin(heading));
+}

@@ -28,3 +28,8 @@ void RotateDeg(std::int32_t Angle, float& X, float& Y);
 void HeadingVector(float& DX, float& DZ, float Heading);
 // The mast direction of a yacht heeled by Heel at Heading (both truncated to whole degrees).
 void UpVector(float& UX, float& UY, float& UZ, float Heel, float Heading);
+
+// As HeadingVector and UpVector, with the angles' fractions kept; a whole angle gives the same
+// bits as they do, so a pose that lands on a step draws exactly as the step.
+void FractionalHeadingVector(float& DX, float& DZ, float Heading);
+void FractionalUpVector(float& UX, float& UY, float& UZ, float Heel, float Heading);

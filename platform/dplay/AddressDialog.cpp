@@ -1,4 +1,5 @@
 #include "AddressDialog.h"
+#include "platform/dplay/AddressMemory.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -7,6 +8,23 @@
 #include <QVBoxLayout>
 
 namespace dplay {
+
+namespace {
+
+std::string& Remembered() {
+    static std::string address;
+    return address;
+}
+
+} // namespace
+
+std::string LastHostAddress() {
+    return Remembered();
+}
+
+void SetLastHostAddress(const std::string& Address) {
+    Remembered() = Address;
+}
 
 bool AskHostAddress(std::string& Address) {
     QDialog dialog;
@@ -19,6 +37,9 @@ bool AskHostAddress(std::string& Address) {
     auto* edit = new QLineEdit;
     edit->setObjectName(QStringLiteral("AddressEdit"));
     edit->setMaxLength(255);
+    // Offered selected, so that typing anew replaces it.
+    edit->setText(QString::fromStdString(Address));
+    edit->selectAll();
     layout->addWidget(edit);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -5,8 +5,8 @@
 
 namespace dplay {
 
-// Asks for a host name or IP address (empty: search the local network). False when the player
-// cancelled. Needs the GUI thread.
+// Asks for a host name or IP address (empty: search the local network), offering Address as it
+// comes in. False when the player cancelled. Needs the GUI thread.
 bool AskHostAddress(std::string& Address);
 
 } // namespace dplay

@@ -3,6 +3,7 @@
 #include "AddressDialog.h"
 #include "PlayerName.h"
 #include "SessionSearch.h"
+#include "platform/dplay/AddressMemory.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -168,9 +169,10 @@ HRESULT TDirectPlay::EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
         // a player asked for it.
         if (!gui)
             return DPERR_NOCONNECTION;
-        std::string address;
+        std::string address = LastHostAddress();
         if (!AskHostAddress(address))
             return DPERR_USERCANCEL;
+        SetLastHostAddress(address);
         Connection->Host = address;
         AddressAsked = true;
     }

@@ -396,3 +396,35 @@ TEST_F(Component, TcpIpWithoutAnAddressAsksForOneWhenTheSearchStarts) {
     EXPECT_EQ(Raised([&] { c->SelectConnection(kTcpIp); }),
               "セッションの列挙に失敗しました(Error Code(88770118))");
 }
+
+TEST_F(Component, TheAddressQuestionOffersTheLastAddressTypedAndTheChoiceIsNamed) {
+    unsetenv("MAREVO_DPLAY_HOST");
+    setenv("MAREVO_DPLAY_BIND", "127.0.0.1", 1);
+    auto host = LoadedComponent();
+    ASSERT_EQ(host->SelectConnection(kLoopbackProvider), 0);
+    EXPECT_EQ(host->ChosenConnection, host->Connections->Strings(kLoopbackProvider));
+    ASSERT_EQ(host->CreateSession("remembered", "h", "h"), 0);
+    ddpd::TDDPD::SetRememberedAddress("127.0.0.1");
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("AddressEdit"));
+        offered = edit->text();
+        // Typing replaces what was offered.
+        EXPECT_EQ(edit->selectedText(), offered);
+        dialog->accept();
+    });
+    auto c = LoadedComponent();
+    constexpr int kTcpIp = 0;
+    ASSERT_EQ(c->SelectConnection(kTcpIp), 0);
+    EXPECT_EQ(offered, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(c->ChosenConnection, c->Connections->Strings(kTcpIp));
+    ASSERT_EQ(c->Sessions->Count(), 1);
+    AnswerAddressDialog("localhost", false);
+    auto d = LoadedComponent();
+    // Whether or not the name finds the session, it is what was typed last.
+    (void)Raised([&] { d->SelectConnection(kTcpIp); });
+    EXPECT_EQ(ddpd::TDDPD::RememberedAddress(), "localhost");
+    ddpd::TDDPD::SetRememberedAddress("");
+}

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 TEST(YachtMath, ClampingFollowsMaxOfMin) {
@@ -67,4 +69,27 @@ TEST(YachtMath, UpVectorLeansTheMastAwayFromTheWind) {
     EXPECT_NEAR(ux, 0, 1e-7);
     EXPECT_FLOAT_EQ(uy, std::cos(10 * 3.14159265f / 180));
     EXPECT_FLOAT_EQ(uz, -std::sin(10 * 3.14159265f / 180));
+}
+
+TEST(FractionalVectors, WholeAnglesGiveTheWholeDegreeBitsAndFractionsLieBetween) {
+    for (int heading = -400; heading <= 400; heading += 7)
+        for (int heel = -45; heel <= 45; heel += 5) {
+            float a[2], b[2], u[3], v[3];
+            HeadingVector(a[0], a[1], static_cast<float>(heading));
+            FractionalHeadingVector(b[0], b[1], static_cast<float>(heading));
+            ASSERT_EQ(std::memcmp(a, b, sizeof a), 0) << heading;
+            UpVector(u[0], u[1], u[2], static_cast<float>(heel), static_cast<float>(heading));
+            FractionalUpVector(v[0], v[1], v[2], static_cast<float>(heel),
+                               static_cast<float>(heading));
+            ASSERT_EQ(std::memcmp(u, v, sizeof u), 0) << heading << " " << heel;
+            // Half a degree on lies between this degree and the next.
+            float h0[2], h1[2], half[2];
+            HeadingVector(h0[0], h0[1], static_cast<float>(heading));
+            HeadingVector(h1[0], h1[1], static_cast<float>(heading + 1));
+            FractionalHeadingVector(half[0], half[1], heading + 0.5f);
+            for (int i = 0; i < 2; ++i) {
+                ASSERT_GE(half[i], std::min(h0[i], h1[i]) - 1e-6f);
+                ASSERT_LE(half[i], std::max(h0[i], h1[i]) + 1e-6f);
+            }
+        }
 }

@@ -105,6 +105,10 @@ public:
     TD3DOptions D3DOptions{};
     bool VsyncAtWindowed = true;
     bool AllowRakugaki = false;
+    // Windowed: Flip hands the back buffer to the view, which shows it at its own shape in the
+    // window's device pixels with black bars (scaled as the view's FrameScaling says), instead
+    // of blitting it stretched over the client area of the desktop.
+    bool FitFrameToView = false;
 
     TDDDDInitEvent OnInit;
     TDDDDNotifyEvent OnRestore;
@@ -121,7 +125,8 @@ public:
     void ReleaseDisplay();
     // Clears the viewport, renders Scene (may be nullptr) and completes the frame.
     void Render(IDirect3DRMFrame* Scene);
-    // Presents the back buffer: a flip in full-screen, else a blit into the client area.
+    // Presents the back buffer: a flip in full-screen, else a blit into the client area (or the
+    // hand-over to the view, with FitFrameToView).
     void Flip();
     // Makes Camera the viewport's camera, creating the viewport (back plane at 5000) at first.
     void SetCamera(IDirect3DRMFrame* Camera);

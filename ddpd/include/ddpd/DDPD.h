@@ -77,6 +77,13 @@ public:
     bool SendGuaranteed = true;
     bool NoMessageID = false;
     std::int32_t MaxPlayers = 4;
+    // The connection method the dialog shows chosen when it opens, if it lists one so named.
+    std::string PreferredConnection;
+    // The name of the provider SelectConnection last initialised; empty before.
+    std::string ChosenConnection;
+    // The host address the TCP/IP provider offers when it asks, and the last one typed.
+    static std::string RememberedAddress();
+    static void SetRememberedAddress(const std::string& Address);
 
     // After the form description was read: creates the session service object and lists the
     // providers (unless Designing).

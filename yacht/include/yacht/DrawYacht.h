@@ -39,10 +39,16 @@ public:
     bool SetSpinnakerTexture(std::int32_t n, const std::string& FileName);
     // Only for a present yacht: places the yacht frame, then poses its sails.
     void SetYachtState(std::int32_t n, TYachtState State);
+    // As SetYachtState, but the heading and heel keep their fractions of a degree: for the
+    // poses drawn between steps, which would otherwise turn in whole-degree jerks.
+    void SetYachtPose(std::int32_t n, TYachtState Pose);
     // 0 on board (R), 1 from above (U), 2 from astern (F); larger values are ignored.
     void SetViewMode(std::uint8_t Mode);
     // Moves the camera after yacht 1, renders, presents, and advances FrameCounter.
     void RenderFrame();
+    // Renders and presents without advancing FrameCounter: a picture between steps, which
+    // must not make the sails luff faster than they do at one picture a step.
+    void RenderPicture();
     // The yacht frame carries a hull.
     bool YachtPresent(std::int32_t n) const;
     // The spinnaker frame carries a mesh.
@@ -67,13 +73,15 @@ public:
     IDirect3DRMVisualArray* JibSet = nullptr;
     // 0..1000, one step per rendered frame; drives the sails' luffing.
     std::int32_t FrameCounter = 0;
+    // Every picture presented, at a step or between steps; wraps.
+    std::uint32_t PicturesDrawn = 0;
 
 private:
     void BuildHull(std::int32_t n, const std::string& TextureFile);
     void BuildMainSails();
     void BuildJibs();
     void BuildSpinnaker(std::int32_t n, const std::string& TextureFile);
-    void PlaceYacht(std::int32_t n, const TYachtState& State);
+    void PlaceYacht(std::int32_t n, const TYachtState& State, bool Fractional);
     void PoseSails(std::int32_t n, const TYachtState& State);
     void UpdateCamera();
     // Yacht frame n with a reference the caller releases, or nullptr.
