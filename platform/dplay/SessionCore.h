@@ -173,6 +173,8 @@ public:
     void Connected(TConnId Conn, TTime Now);
     void Disconnected(TConnId Conn, TTime Now);
     void Received(TConnId Conn, std::span<const std::uint8_t> Bytes, TTime Now);
+    // Pieces of a message from Conn are arriving: it is not quiet, although nothing is whole.
+    void Heard(TConnId Conn, TTime Now);
     // The shell has let go of Bytes of a guaranteed send to Conn on behalf of Origin
     // (delivered, or the connection gone). Changes only counts: safe from any shell callback.
     void Released(TConnId Conn, TConnId Origin, std::size_t Bytes);

@@ -114,6 +114,11 @@ void TSessionCore::Gone(TConnId Conn, bool WasJoined, TTime Now) {
     }
 }
 
+void TSessionCore::Heard(TConnId Conn, TTime Now) {
+    if (Conn && Conn == HostConn)
+        HostHeard = Now;
+}
+
 void TSessionCore::Received(TConnId Conn, std::span<const std::uint8_t> Bytes, TTime Now) {
     const auto it = Conns.find(Conn);
     if (it == Conns.end() || !it->second.Up || Leaving)

@@ -71,7 +71,24 @@ void InitializeEnet() {
 // What the node keeps of a peer, in its data field.
 struct TLink {
     TConnId Conn = 0;
+    std::size_t Pieces = 0; // of guaranteed messages from it, not yet whole
 };
+
+// What has come of the guaranteed messages a peer is still sending: each waiting command, and
+// each fragment of one in pieces. It changes while a large message crawls over a slow link,
+// which is news from that machine although no message is whole yet.
+std::size_t PiecesFrom(ENetPeer* Peer) {
+    std::size_t pieces = 0;
+    for (std::size_t c = 0; c < Peer->channelCount; ++c) {
+        ENetList& list = Peer->channels[c].incomingReliableCommands;
+        for (ENetListIterator i = enet_list_begin(&list); i != enet_list_end(&list);
+             i = enet_list_next(i)) {
+            const auto* command = reinterpret_cast<const ENetIncomingCommand*>(i);
+            pieces += 1 + command->fragmentCount - command->fragmentsRemaining;
+        }
+    }
+    return pieces;
+}
 
 TLink* LinkOf(ENetPeer* Peer) {
     return static_cast<TLink*>(Peer->data);
@@ -509,6 +526,14 @@ struct TSessionNode::TState {
         ENetEvent event;
         while (Host && enet_host_service(Host, &event, 0) > 0)
             OnEvent(event);
+        const auto now = TClock::now();
+        for (const auto& [conn, peer] : Peers)
+            if (TLink* link = LinkOf(peer)) {
+                const std::size_t pieces = PiecesFrom(peer);
+                if (pieces != std::exchange(link->Pieces, pieces) && pieces)
+                    Core.Heard(conn, now);
+            }
+        Apply();
     }
 
     void Tick() {
