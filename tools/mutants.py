@@ -230,7 +230,8 @@ def changed_number(text):
     if digits[:2] in ("0x", "0X"):
         value, prefix = int(digits[2:], 16), digits[:2]
         upper = any(ch in "ABCDEF" for ch in digits[2:])
-        spell = lambda v: prefix + format(v, "X" if upper else "x")
+        width = len(digits) - 2  # leading zeros say how wide the field is
+        spell = lambda v: prefix + format(v, f"0{width}{'X' if upper else 'x'}")
     elif digits[:2] in ("0b", "0B"):
         value, prefix = int(digits[2:], 2), digits[:2]
         spell = lambda v: prefix + format(v, "b")
@@ -247,9 +248,22 @@ def splice(line_text, col, width, replacement):
     return line_text[:col] + replacement + line_text[col + width :]
 
 
+DATA_PUNCTUATION = {"{", "}", ",", ";", "(", ")", "-"}
+
+
+def is_data_row(toks):
+    """Whether a line is a row of a table (only literals and punctuation, three numbers or
+    more). Each of its constants off by one would flood the list with faults that only a
+    test comparing the whole table tells apart, so its constants are left alone."""
+    numbers = sum(1 for t in toks if t.kind == "num")
+    plain = all(t.kind in ("num", "str", "chr") or t.text in DATA_PUNCTUATION for t in toks)
+    return plain and numbers >= 3
+
+
 def line_mutants(line_text, toks):
     """The operator and constant faults of one line: (what, faulty line) pairs."""
     found = []
+    data_row = is_data_row(toks)
     for k, tok in enumerate(toks):
         prev = toks[k - 1].text if k else ""
         if tok.kind == "op" and tok.text in SWAPS and prev != "operator":
@@ -261,7 +275,7 @@ def line_mutants(line_text, toks):
             )
         elif tok.kind == "op" and tok.text == "!" and prev != "operator" and k + 1 < len(toks):
             found.append(("negation dropped", splice(line_text, tok.col, 1, "")))
-        elif tok.kind == "num":
+        elif tok.kind == "num" and not data_row:
             for other in changed_number(tok.text):
                 found.append(
                     (f"{tok.text} to {other}", splice(line_text, tok.col, len(tok.text), other))
@@ -573,7 +587,10 @@ def format_block(mutant, tests):
 
 
 def git(*args):
-    return subprocess.run(["git", *args], capture_output=True, text=True, check=True).stdout
+    done = subprocess.run(["git", *args], capture_output=True, text=True, check=False)
+    if done.returncode:
+        sys.exit(f"mutants.py: git {' '.join(args)}: {done.stderr.strip()}")
+    return done.stdout
 
 
 def main(argv=None):

@@ -40,6 +40,7 @@ class OperatorFaults(unittest.TestCase):
             ("if (a == 0b101)", ["if (a != 0b101)", "if (a == 0b110)", "if (a == 0b100)"]),
             ("if (a == 010)", ["if (a != 010)", "if (a == 011)", "if (a == 07)"]),
             ("if (a == 1.5)", ["if (a != 1.5)"]),
+            ("if (a & 0x00FF)", ["if (a & 0x0100)", "if (a & 0x00FE)"]),
         ]
         for line, expected in cases:
             with self.subTest(line=line):
@@ -58,6 +59,10 @@ class OperatorFaults(unittest.TestCase):
         for line in cases:
             with self.subTest(line=line):
                 self.assertEqual(faults(line + "\n", [1]), [])
+
+    def test_a_row_of_a_table_keeps_its_constants(self):
+        self.assertEqual(faults(body("{0x10, 0x20, -3, 1.5f},"), [2]), [])
+        self.assertEqual(len(faults(body("g(0x10, 0x20);"), [2])), 4)
 
     def test_a_continued_condition_keeps_its_operators_at_the_line_ends(self):
         code = body("if (a >", "    b &&", "    c)", "    g();")
