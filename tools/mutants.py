@@ -473,9 +473,10 @@ def header_users(deps_text, source_root):
 
 
 def nearest_first(path, tests):
-    """The test targets named most like the file's folder first: tools/mutate stops at the
-    first that fails, and the folder's own tests are the likeliest to."""
+    """The test targets named after the file, then those named most like its folder, first:
+    tools/mutate stops at the first that fails, and the file's own tests are the likeliest to."""
     folder = os.path.dirname(path).replace("/include", "").replace("/", "_") + "_"
+    stem = os.path.splitext(os.path.basename(path))[0].lower()
 
     def shared(name):
         n = 0
@@ -483,7 +484,7 @@ def nearest_first(path, tests):
             n += 1
         return n
 
-    return sorted(tests, key=lambda name: (-shared(name), name))
+    return sorted(tests, key=lambda name: (stem not in name, -shared(name), name))
 
 
 class BuildTree:

@@ -256,6 +256,10 @@ class BuildTreeReader(unittest.TestCase):
                                                             "platform_image_tests"}),
             ["platform_dplay_tests", "platform_image_tests", "app_tests"],
         )
+        self.assertEqual(
+            mutants.nearest_first("dddd/QDArc.cpp", {"dddd_display_tests", "dddd_qdarc_tests"}),
+            ["dddd_qdarc_tests", "dddd_display_tests"],
+        )
 
 
 class EquivalentList(unittest.TestCase):
