@@ -25,6 +25,7 @@
 // own.
 #include "app/Form1.h"
 #include "app/Form2.h"
+#include "app/QuitSignal.h"
 #include "ddpd/DDPDForm.h"
 #include "platform/vcl/Forms.h"
 #include "platform/winmm/TimeGetTime.h"
@@ -273,6 +274,8 @@ int main(int argc, char** argv) {
 
     ddpdtest::TCommandInput input([&](const std::string& Line) { Command(form, Line); },
                                   [&] { form.close(); });
+    // Stopped as the game is: its window closes, and everything the session opened is undone.
+    TQuitSignal quit([&] { form.close(); });
     AnswerAddressDialog();
     Say("READY");
     application.Run();
