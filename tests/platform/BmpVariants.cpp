@@ -23,7 +23,7 @@ struct TWriter {
 
 // How each form is written: its depth, compression, information header (12, 40 or longer),
 // row order and, for bit fields, its masks.
-struct TFormSpec {
+struct TFormLayout {
     TBmpForm Form;
     int Bits;
     std::uint32_t Compression;
@@ -31,7 +31,7 @@ struct TFormSpec {
     bool TopDown;
     std::uint32_t Masks[3];
 };
-constexpr TFormSpec kSpecs[] = {
+constexpr TFormLayout kLayouts[] = {
     {TBmpForm::Plain8, 8, kBmpRgb, 40, false, {}},
     {TBmpForm::Rle8, 8, kBmpRle8, 40, false, {}},
     {TBmpForm::TopDown8, 8, kBmpRgb, 40, true, {}},
@@ -55,11 +55,11 @@ constexpr TFormSpec kSpecs[] = {
 constexpr std::uint32_t k555[3] = {0x7C00, 0x03E0, 0x001F};
 constexpr std::uint32_t k888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
 
-const TFormSpec& SpecOf(TBmpForm Form) {
-    for (const TFormSpec& s : kSpecs)
+const TFormLayout& LayoutOf(TBmpForm Form) {
+    for (const TFormLayout& s : kLayouts)
         if (s.Form == Form)
             return s;
-    return kSpecs[0];
+    return kLayouts[0];
 }
 
 // An 8-bit channel in the bits Mask names: narrower ones keep their top bits, wider ones
@@ -134,25 +134,25 @@ void Rle4Row(TWriter& W, const std::uint8_t* Row, int Width) {
 } // namespace
 
 std::vector<std::uint8_t> EncodeBmpForm(const TIndexedPicture& P, TBmpForm Form) {
-    const TFormSpec& spec = SpecOf(Form);
-    const int bits = spec.Bits;
-    const bool rle = spec.Compression == kBmpRle8 || spec.Compression == kBmpRle4;
-    const bool topDown = spec.TopDown;
+    const TFormLayout& layout = LayoutOf(Form);
+    const int bits = layout.Bits;
+    const bool rle = layout.Compression == kBmpRle8 || layout.Compression == kBmpRle4;
+    const bool topDown = layout.TopDown;
     TBmpShape shape;
     shape.Width = P.Width;
     shape.Height = topDown ? -P.Height : P.Height;
     shape.BitCount = std::uint16_t(bits);
-    shape.CoreHeader = spec.InfoSize == kBmpCoreHeaderSize;
-    shape.LongHeaderSize = spec.InfoSize > kBmpInfoHeaderSize ? spec.InfoSize : 0;
-    shape.Compression = spec.Compression;
+    shape.CoreHeader = layout.InfoSize == kBmpCoreHeaderSize;
+    shape.LongHeaderSize = layout.InfoSize > kBmpInfoHeaderSize ? layout.InfoSize : 0;
+    shape.Compression = layout.Compression;
     // Plain files leave the image size 0, as many programs write them.
     shape.StateImageSize = rle;
-    if (spec.Compression == kBmpBitFields)
-        shape.Masks.assign(std::begin(spec.Masks), std::end(spec.Masks));
+    if (layout.Compression == kBmpBitFields)
+        shape.Masks.assign(std::begin(layout.Masks), std::end(layout.Masks));
     // Without masks of their own, 16 bits are 5-5-5 and 24 and 32 bits 8-8-8.
-    const std::uint32_t(&masks)[3] = spec.Compression == kBmpBitFields ? spec.Masks
-                                     : bits == 16                      ? k555
-                                                                       : k888;
+    const std::uint32_t(&masks)[3] = layout.Compression == kBmpBitFields ? layout.Masks
+                                     : bits == 16                        ? k555
+                                                                         : k888;
     if (bits <= 8) {
         shape.Palette = P.Palette;
         // The short header has no colour count: its table is as long as an index can name.
