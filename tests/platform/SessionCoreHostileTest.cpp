@@ -63,9 +63,12 @@ TEST(SessionCoreHostile, RejoinsFromFreshConnectionsAddNoPlayerToAFullOrClosedSe
         TSim sim(7, {});
         sim.Add();
         sim.Add();
-        sim.Create(0, c.MaxPlayers, DPSESSION_MIGRATEHOST);
+        // A session that takes no new players takes none from the start: not even the host's.
+        const bool open = !(c.Flags & DPSESSION_NEWPLAYERSDISABLED);
+        const std::size_t players = open ? 2 : 0;
+        sim.Create(0, c.MaxPlayers, c.Flags);
         sim.CreatePlayer(0, "host");
-        ASSERT_TRUE(Joined(sim, 1, 0)) << c.What;
+        ASSERT_EQ(Joined(sim, 1, 0), open) << c.What;
         std::vector<TSim::TRaw*> raws;
         for (int i = 0; i < 20; ++i) {
             auto& raw = sim.RawConnect(0, Stranger(static_cast<std::uint32_t>(i)));
@@ -76,8 +79,8 @@ TEST(SessionCoreHostile, RejoinsFromFreshConnectionsAddNoPlayerToAFullOrClosedSe
             raws.push_back(&raw);
         }
         sim.Run(1s);
-        EXPECT_EQ(sim.At(0).Shown.size(), 2u) << c.What;
-        EXPECT_EQ(sim.At(1).Shown.size(), 2u) << c.What;
+        EXPECT_EQ(sim.At(0).Shown.size(), players) << c.What;
+        EXPECT_EQ(sim.At(1).Shown.size(), players) << c.What;
         for (auto* raw : raws)
             EXPECT_TRUE(Refused(*raw)) << c.What;
     }
