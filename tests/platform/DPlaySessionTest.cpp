@@ -148,7 +148,8 @@ TEST_F(TwoMachines, NamesThatAreNotWholeShiftJisAreRefusedBeforeTheyAreSent) {
         EXPECT_EQ(Guest.AddPlayer(name), DPERR_INVALIDPARAMS) << name;
     EXPECT_EQ(Guest.Player, ben);
     EXPECT_EQ(Guest.AddPlayer("\x83\x41\x83\x93\x83\x69 \xB1\xDD\xC5"), DP_OK);
-    EXPECT_EQ(Guest.Players().size(), 3u);
+    EXPECT_EQ(Guest.AddPlayer(std::string(dplay::kMaxNameSize, 'a')), DP_OK); // at the limit
+    EXPECT_EQ(Guest.Players().size(), 4u);
 }
 
 TEST(DPlaySession, ThreeMachinesDeliverToAllOthersAndToOneOnly) {
