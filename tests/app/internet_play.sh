@@ -70,40 +70,36 @@ Say() {
     echo "$2" >&"${PeerFd[$1]}"
 }
 
+# Poll <seconds> <command...>: runs the command every tenth of a second until it succeeds.
+Poll() {
+    local i seconds=$1
+    shift
+    for ((i = 0; i < seconds * 10; ++i)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # WaitLine <name> <regex> <seconds>: prints the first matching line of the player's output.
 WaitLine() {
-    local i
-    for ((i = 0; i < $3 * 10; ++i)); do
-        if grep -m1 -E "$2" "${PeerLog[$1]}" 2>/dev/null; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+    Poll "$3" grep -m1 -E "$2" "${PeerLog[$1]}" 2>/dev/null
 }
 
-# WaitYacht <name> <x> <z> <seconds>: some other yacht is drawn near (x, z).
+# YachtNear <name> <x> <z>: some other yacht is drawn near (x, z).
+YachtNear() {
+    awk -v x="$2" -v z="$3" '$1 == "YACHT" && $3 == 1 &&
+        (($4 - x)^2 + ($5 - z)^2) < 60^2 { found = 1 } END { exit !found }' "${PeerLog[$1]}"
+}
+
+# WaitYacht <name> <x> <z> <seconds>
 WaitYacht() {
-    local i
-    for ((i = 0; i < $4 * 10; ++i)); do
-        if awk -v x="$2" -v z="$3" '$1 == "YACHT" && $3 == 1 &&
-                (($4 - x)^2 + ($5 - z)^2) < 60^2 { found = 1 } END { exit !found }' \
-                "${PeerLog[$1]}"; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+    Poll "$4" YachtNear "$1" "$2" "$3"
 }
 
-# WaitFile <file> <same as file> <seconds>
+# WaitSame <file> <same as file> <seconds>
 WaitSame() {
-    local i
-    for ((i = 0; i < $3 * 10; ++i)); do
-        cmp -s "$1" "$2" && return 0
-        sleep 0.1
-    done
-    return 1
+    Poll "$3" cmp -s "$1" "$2"
 }
 
 WaitExit() {
