@@ -1,5 +1,5 @@
 // A member that sends large guaranteed messages as fast as the host takes them, while another
-// player sits on a link that loses a fifth of what reaches it. The backlog that piles up for
+// player sits on a link that loses a tenth of what reaches it. The backlog that piles up for
 // that player is the flooder's doing: the flooder goes, and the player plays on.
 #include "tests/platform/DPlayRawMachine.h"
 #include "tests/platform/DPlayTestPeer.h"
@@ -41,7 +41,7 @@ TEST(DPlayFlood, AMemberThatFloodsIsDroppedAndAPlayerOnAPoorLinkPlaysOn) {
     std::vector<DPSESSIONDESC2> found;
     ASSERT_EQ(poor.Search(found), DP_OK);
     ASSERT_EQ(found.size(), 1u);
-    ::setenv("MAREVO_DPLAY_LOSS", "20", 1);
+    ::setenv("MAREVO_DPLAY_LOSS", "10", 1);
     const HRESULT joined = poor.Join(found[0]);
     ::unsetenv("MAREVO_DPLAY_LOSS");
     ASSERT_EQ(joined, DP_OK);
