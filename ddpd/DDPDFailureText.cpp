@@ -41,6 +41,13 @@ const char* Why(HRESULT Code) {
     case DPERR_NOCONNECTION:
         return "相手のコンピュータに接続できませんでした。アドレスとネットワークを確認してください"
                "。";
+    case DPERR_MAREVO_NOLOBBY:
+        return "ロビーサーバーに接続できませんでした。サーバーの名前とネットワークを確認してくださ"
+               "い。";
+    case DPERR_LOGONDENIED:
+        return "ロビーサーバーがサインインを断りました。";
+    case DPERR_MAREVO_NOPATH:
+        return "相手のコンピュータへの経路が見つからず、中継サーバーも使えませんでした。";
     default:
         return nullptr;
     }

@@ -1,5 +1,5 @@
 #pragma once
-// The TCP/IP provider's own question when the search starts without an address.
+// The providers' own questions when the search starts without an address.
 
 #include <string>
 
@@ -8,5 +8,8 @@ namespace dplay {
 // Asks for a host name or IP address (empty: search the local network), offering Address as it
 // comes in. False when the player cancelled. Needs the GUI thread.
 bool AskHostAddress(std::string& Address);
+// Asks for the internet lobby server's name, offering Server. False when the player cancelled
+// or gave none.
+bool AskLobbyServer(std::string& Server);
 
 } // namespace dplay

@@ -1,6 +1,7 @@
 #include "DirectPlay.h"
 
 #include "AddressDialog.h"
+#include "LobbyLink.h"
 #include "PlayerName.h"
 #include "SessionSearch.h"
 #include "platform/dplay/AddressMemory.h"
@@ -8,9 +9,11 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 
 TFailurePlan& DirectPlayFailures() {
     static TFailurePlan plan;
@@ -97,13 +100,16 @@ std::vector<TConnectionData> CurrentProviders() {
     tcp.SessionPort = sessionPort;
     tcp.Host = TextFromEnvironment("MAREVO_DPLAY_HOST");
     tcp.BindAddress = TextFromEnvironment("MAREVO_DPLAY_BIND");
+    TConnectionData lobby = tcp;
+    lobby.Kind = TProviderKind::Lobby;
+    lobby.Host = TextFromEnvironment("MAREVO_DPLAY_LOBBY");
     TConnectionData loop;
     loop.Kind = TProviderKind::Loopback;
     loop.QueryPort = queryPort;
     loop.SessionPort = sessionPort;
     loop.Host = "127.0.0.1";
     loop.BindAddress = "127.0.0.1";
-    return {tcp, loop};
+    return {tcp, lobby, loop};
 }
 
 TDirectPlay::TDirectPlay()
@@ -123,11 +129,14 @@ HRESULT TDirectPlay::EnumConnections(LPCGUID, LPDPENUMCONNECTIONSCALLBACK lpEnum
         return DPERR_INVALIDPARAMS;
     for (const auto& provider : CurrentProviders()) {
         auto block = EncodeConnection(provider);
-        std::string name =
-            provider.Kind == TProviderKind::TcpIp ? "TCP/IP" : "ループバック (このコンピュータ)";
+        std::string name = provider.Kind == TProviderKind::TcpIp ? "TCP/IP"
+                           : provider.Kind == TProviderKind::Lobby
+                               ? "インターネット (ロビー)"
+                               : "ループバック (このコンピュータ)";
         DPNAME dpName{sizeof(DPNAME), 0, name.data(), name.data()};
-        const GUID& sp = provider.Kind == TProviderKind::TcpIp ? DPSPGUID_MAREVO_TCPIP
-                                                               : DPSPGUID_MAREVO_LOOPBACK;
+        const GUID& sp = provider.Kind == TProviderKind::TcpIp   ? DPSPGUID_MAREVO_TCPIP
+                         : provider.Kind == TProviderKind::Lobby ? DPSPGUID_MAREVO_LOBBY
+                                                                 : DPSPGUID_MAREVO_LOOPBACK;
         if (!lpEnumCallback(&sp, block.data(), static_cast<DWORD>(block.size()), &dpName, 0,
                             lpContext))
             break;
@@ -176,17 +185,24 @@ HRESULT TDirectPlay::EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
         Connection->Host = address;
         AddressAsked = true;
     }
-    TSearchRequest request;
-    request.Host = Connection->Host;
-    request.QueryPort = Connection->QueryPort;
-    SplitHostPort(request.Host, request.QueryPort);
-    request.Application = lpsd->guidApplication;
-    request.TimeoutMs = dwTimeout == 0 ? 1000 : static_cast<int>(std::min<DWORD>(dwTimeout, 10000));
-    if (gui)
-        request.Pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     std::vector<TFoundSession> found;
-    if (const HRESULT hr = SearchSessions(request, found); hr != DP_OK)
+    if (Connection->Kind == TProviderKind::Lobby) {
+        if (Connection->Host.empty() && !AddressAsked) {
+            if (!gui)
+                return DPERR_MAREVO_NOLOBBY;
+            std::string server = LastLobbyServer();
+            if (!AskLobbyServer(server))
+                return DPERR_USERCANCEL;
+            SetLastLobbyServer(server);
+            Connection->Host = server;
+            AddressAsked = true;
+        }
+        if (const HRESULT hr = SearchLobby(lpsd->guidApplication, found); hr != DP_OK)
+            return hr;
+    } else if (const HRESULT hr = SearchNetwork(lpsd->guidApplication, dwTimeout, found);
+               hr != DP_OK) {
         return hr;
+    }
     for (const auto& f : found) {
         DPSESSIONDESC2 desc{};
         desc.dwSize = sizeof desc;
@@ -208,6 +224,58 @@ HRESULT TDirectPlay::EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
     return DP_OK;
 }
 
+// The lobby is entered once, and kept for the session found there: the host announces in it
+// and the joiners ask there to be let in. A lobby that was lost, or another server, is
+// entered anew.
+HRESULT TDirectPlay::EnterLobby() {
+    if (Connection->Host.empty())
+        return DPERR_MAREVO_NOLOBBY;
+    if (Lobby && Lobby->Config().Domain == Connection->Host && Lobby->Enter({}) == DP_OK)
+        return DP_OK;
+    TLobbyConfig config;
+    config.Domain = Connection->Host;
+    config.Address = TextFromEnvironment("MAREVO_DPLAY_LOBBY_ADDRESS");
+    SplitHostPort(config.Address, config.Port);
+    if (const char* ca = std::getenv("MAREVO_DPLAY_LOBBY_CA"))
+        config.CaFile = ca;
+    Lobby = std::make_shared<TLobbyLink>(config);
+    std::function<void()> pump;
+    if (OnGuiThread())
+        pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    const HRESULT hr = Lobby->Enter(pump);
+    if (hr != DP_OK)
+        Lobby.reset();
+    return hr;
+}
+
+HRESULT TDirectPlay::SearchLobby(const GUID& Application, std::vector<TFoundSession>& Found) {
+    if (const HRESULT hr = EnterLobby(); hr != DP_OK)
+        return hr;
+    // The room's occupants arrive with the entry; a moment more lets late announcements in.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end) {
+        if (OnGuiThread())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (auto& s : Lobby->Sessions(Application))
+        Found.push_back({s.Reply, s.Host.Ip});
+    return DP_OK;
+}
+
+HRESULT TDirectPlay::SearchNetwork(const GUID& Application, DWORD Timeout,
+                                   std::vector<TFoundSession>& Found) {
+    TSearchRequest request;
+    request.Host = Connection->Host;
+    request.QueryPort = Connection->QueryPort;
+    SplitHostPort(request.Host, request.QueryPort);
+    request.Application = Application;
+    request.TimeoutMs = Timeout == 0 ? 1000 : static_cast<int>(std::min<DWORD>(Timeout, 10000));
+    if (OnGuiThread())
+        request.Pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    return SearchSessions(request, Found);
+}
+
 HRESULT TDirectPlay::Open(LPDPSESSIONDESC2 lpsd, DWORD dwFlags) {
     if (const HRESULT hr = DirectPlayFailures().Check("IDirectPlay3A::Open"))
         return hr;
@@ -221,7 +289,12 @@ HRESULT TDirectPlay::Open(LPDPSESSIONDESC2 lpsd, DWORD dwFlags) {
         std::lock_guard<std::mutex> g(Shared.Lock);
         Shared.Clear();
     }
-    auto node = std::make_unique<TSessionNode>(Shared, *Connection);
+    // A host is announced in the lobby it searched; one that did not search enters it now.
+    if (Connection->Kind == TProviderKind::Lobby)
+        if (const HRESULT hr = EnterLobby(); hr != DP_OK)
+            return hr;
+    auto node = std::make_unique<TSessionNode>(
+        Shared, *Connection, Connection->Kind == TProviderKind::Lobby ? Lobby : nullptr);
     HRESULT hr;
     if (dwFlags == DPOPEN_CREATE) {
         TCreateConfig config;

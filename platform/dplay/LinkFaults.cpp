@@ -76,7 +76,7 @@ int TLinkFaults::Intercept(ENetHost* Host, ENetEvent*) {
         std::memcpy(&Host->receivedAddress.port, data + sizeof kWrapMagic + 4, 2);
         std::memmove(data, data + kWrapSize, n - kWrapSize);
         Host->receivedDataLength = n - kWrapSize;
-        return 0;
+        return self->Others(Host);
     }
     std::uniform_int_distribution<unsigned> percent(0, 99);
     if (percent(self->Random) < self->Plan.LossPercent)
@@ -87,7 +87,14 @@ int TLinkFaults::Intercept(ENetHost* Host, ENetEvent*) {
                               std::vector<std::uint8_t>(data, data + n)});
         return 1;
     }
-    return 0;
+    return self->Others(Host);
+}
+
+int TLinkFaults::Others(ENetHost* Host) {
+    return Other && Other({Host->receivedData, Host->receivedDataLength},
+                          Host->receivedAddress.host, Host->receivedAddress.port)
+               ? 1
+               : 0;
 }
 
 void TLinkFaults::Flush(ENetHost* Host) {

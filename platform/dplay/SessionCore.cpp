@@ -520,8 +520,16 @@ std::optional<TSessionReply> TSessionCore::AnswerQuery(const TSessionQuery& Quer
     if (!(Query.Application == Application) || !Joinable() ||
         !Limiter.Allow(SourceIp, Query.Nonce, Now))
         return std::nullopt;
+    auto reply = Describe();
+    if (reply)
+        reply->Nonce = Query.Nonce;
+    return reply;
+}
+
+std::optional<TSessionReply> TSessionCore::Describe() const {
+    if (!Joinable())
+        return std::nullopt;
     TSessionReply reply;
-    reply.Nonce = Query.Nonce;
     reply.Application = Application;
     reply.Instance = Instance;
     reply.Flags = Flags;

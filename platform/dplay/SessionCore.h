@@ -183,11 +183,17 @@ public:
     std::optional<TSessionReply> AnswerQuery(const TSessionQuery& Query, std::uint32_t SourceIp,
                                              TTime Now);
 
+    // What a search would be told of this session now (asked of its host); nothing when it
+    // takes no players.
+    std::optional<TSessionReply> Describe() const;
+
     std::vector<TAction> TakeActions();
     // After Leave, once the goodbyes are out or their time is up.
     bool Finished() const { return Done; }
     bool IsHost() const { return Role == TRole::Host; }
     std::vector<DPID> PlayerIds() const;
+    // Where the other machines of the session say their routers let them in from.
+    std::vector<TAddress> OtherPublics() const;
     const TMachineKey& Key() const { return Identity.Key(); }
     // Bytes of this machine's guaranteed messages still kept.
     std::size_t KeptBytes() const { return LogBytes; }

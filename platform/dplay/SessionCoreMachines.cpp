@@ -492,4 +492,13 @@ void TSessionCore::BecomeHost(TTime Now) {
     }
 }
 
+std::vector<TAddress> TSessionCore::OtherPublics() const {
+    std::vector<TAddress> publics;
+    for (const auto& p : Players)
+        if (!p.Local && p.Public.Ip &&
+            std::find(publics.begin(), publics.end(), p.Public) == publics.end())
+            publics.push_back(p.Public);
+    return publics;
+}
+
 } // namespace dplay

@@ -1,6 +1,7 @@
 #include "SessionNode.h"
 
 #include "LinkFaults.h"
+#include "NatTraversal.h"
 #include "QuerySocket.h"
 #include "RouterShell.h"
 
@@ -111,10 +112,25 @@ void ReleaseInFlight(ENetPacket* Packet) {
 
 struct TSessionNode::TState {
     TState(TSessionShared& AShared, const TConnectionData& AConnection,
-           std::function<void()> AWakeUp)
+           std::shared_ptr<TLobbyLink> Lobby, std::function<void()> AWakeUp)
         : Shared(AShared), Connection(AConnection), Core(TMachineIdentity::RandomSeed()),
           Faults(TLinkFaultPlan::FromEnvironment(), std::random_device{}()), Queries(AConnection),
-          Router(RouterLease()), WakeUp(std::move(AWakeUp)) {}
+          Router(RouterLease()), WakeUp(std::move(AWakeUp)) {
+        if (!Lobby)
+            return;
+        Traversal = std::make_unique<TNatTraversal>(
+            std::move(Lobby), [this](TAddress To, std::span<const std::uint8_t> Bytes) {
+                if (!Host)
+                    return;
+                ENetAddress to{To.Ip, To.Port};
+                ENetBuffer buffer{const_cast<std::uint8_t*>(Bytes.data()), Bytes.size()};
+                enet_socket_send(Host->socket, &to, &buffer, 1);
+            });
+        Faults.Take(
+            [this](std::span<const std::uint8_t> Bytes, std::uint32_t Ip, std::uint16_t Port) {
+                return Traversal->Take(Bytes, {Ip, Port});
+            });
+    }
 
     TSessionShared& Shared;
     TConnectionData Connection;
@@ -141,6 +157,17 @@ struct TSessionNode::TState {
     std::vector<TRouterAnswer> RouterAnswers; // from the router's thread, under AnswerLock
     std::unique_ptr<TRouterShell> RouterShell;
     std::optional<TRouterNotice> Opened; // the router forwards, and from where
+
+    // The internet lobby's way: a join waits for this machine's outside address, which the
+    // host is asked to punch towards.
+    std::unique_ptr<TNatTraversal> Traversal;
+    struct TPendingJoin {
+        TAddress Host;
+        GUID Application{};
+        GUID Instance{};
+    };
+    std::optional<TPendingJoin> PendingJoin;
+    bool ToldReachable = false;
 
     ~TState() {
         Shutdown();
@@ -417,6 +444,8 @@ struct TSessionNode::TState {
         Core.Create(Config, OwnPort, TClock::now());
         Apply();
         StartRouter();
+        if (Traversal)
+            Traversal->Start(TClock::now());
         return DP_OK;
     }
 
@@ -427,8 +456,36 @@ struct TSessionNode::TState {
             return;
         }
         JoinReply = std::move(Reply);
+        if (Traversal) {
+            Traversal->Start(TClock::now());
+            PendingJoin = TPendingJoin{{Ip, Port}, App, Inst};
+            return;
+        }
         Core.Join({Ip, Port}, {InsideIp(Ip), OwnPort}, App, Inst, TClock::now());
         Apply();
+    }
+
+    void Traverse(TTime Now) {
+        if (!Traversal)
+            return;
+        if (const auto mapped = Traversal->Public(); mapped && !ToldReachable) {
+            ToldReachable = true;
+            Core.Reachable(*mapped, Now);
+        }
+        if (PendingJoin && Traversal->Settled()) {
+            const TPendingJoin j = *std::exchange(PendingJoin, std::nullopt);
+            Traversal->Joining(j.Host, j.Instance, Now);
+            Core.Join(j.Host, {InsideIp(j.Host.Ip), OwnPort}, j.Application, j.Instance, Now);
+        }
+        Traversal->Tick(Now, Core.OtherPublics(),
+                        Core.IsHost() && !Core.Finished() ? Core.Describe() : std::nullopt);
+        Apply();
+    }
+
+    void PunchRequested(const TPunchRequest& Request) {
+        if (Traversal && Core.IsHost())
+            if (const auto hosted = Core.Describe())
+                Traversal->Requested(Request, hosted->Instance, TClock::now());
     }
 
     // The address this machine reaches To from: its address inside its home, which a machine
@@ -542,17 +599,23 @@ struct TSessionNode::TState {
             BindRetryAt = now + kBindRetry;
         Core.Tick(now);
         Apply();
+        Traverse(now);
         if (Core.Finished())
             Stop = true;
     }
 };
 
-TSessionNode::TSessionNode(TSessionShared& AShared, const TConnectionData& Connection)
-    : WakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    State = std::make_unique<TState>(AShared, Connection, [this] {
+TSessionNode::TSessionNode(TSessionShared& AShared, const TConnectionData& Connection,
+                           std::shared_ptr<TLobbyLink> ALobby)
+    : WakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), Lobby(std::move(ALobby)) {
+    State = std::make_unique<TState>(AShared, Connection, Lobby, [this] {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto written = ::write(WakeFd, &one, sizeof one);
     });
+    if (Lobby)
+        Lobby->OnPunch([this](const TPunchRequest& Request) {
+            Post([Request](TState& S) { S.PunchRequested(Request); });
+        });
     Thread = std::thread([this] { Run(); });
 }
 
@@ -615,6 +678,8 @@ void TSessionNode::Close() {
     if (Closed)
         return;
     Closed = true;
+    if (Lobby)
+        Lobby->OnPunch(nullptr);
     Post([](TState& S) { S.Leave(); });
     if (Thread.joinable())
         Thread.join();

@@ -23,9 +23,13 @@
 
 namespace dplay {
 
+class TLobbyLink;
+
 class TSessionNode {
 public:
-    TSessionNode(TSessionShared& Shared, const TConnectionData& Connection);
+    // Lobby: the internet lobby the session is found and joined through, if it is.
+    TSessionNode(TSessionShared& Shared, const TConnectionData& Connection,
+                 std::shared_ptr<TLobbyLink> Lobby = nullptr);
     ~TSessionNode();
     TSessionNode(const TSessionNode&) = delete;
     TSessionNode& operator=(const TSessionNode&) = delete;
@@ -57,6 +61,7 @@ private:
     int WakeFd = -1;
     std::thread Thread;
     bool Closed = false;
+    std::shared_ptr<TLobbyLink> Lobby;
 };
 
 } // namespace dplay

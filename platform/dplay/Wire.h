@@ -78,7 +78,7 @@ private:
 // Connection data of a provider, as EnumConnections hands it out and InitializeConnection
 // takes it back. Self-describing: it starts with its own size, since InitializeConnection is
 // given no length.
-enum class TProviderKind : std::uint8_t { TcpIp = 1, Loopback = 2 };
+enum class TProviderKind : std::uint8_t { TcpIp = 1, Loopback = 2, Lobby = 3 };
 
 struct TConnectionData {
     std::uint32_t Size = 0;
@@ -87,7 +87,8 @@ struct TConnectionData {
     TProviderKind Kind = TProviderKind::TcpIp;
     std::uint16_t QueryPort = kDefaultQueryPort;
     std::uint16_t SessionPort = 0; // 0: any free port
-    std::string Host;              // empty: ask the player when the search starts
+    std::string Host;              // empty: ask the player when the search starts (for the
+                                   // lobby: its server's name)
     std::string BindAddress;       // empty: every interface
 };
 inline constexpr std::uint32_t kConnectionMagic = 0x4E43564D; // "MVCN"

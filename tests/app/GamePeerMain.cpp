@@ -84,7 +84,9 @@ void AnswerMessageBox(std::function<void()> Then, int Polls = 0) {
 }
 
 // The provider the connect commands pick, and what to type when "TCP/IP" asks for an address.
-bool OverTcpIp = false;
+// How the peer connects: the order of the providers under the dialog's prompt.
+enum class TMethod { Loopback = 0, TcpIp = 1, Lobby = 2 };
+TMethod Method = TMethod::Loopback;
 QString TypedAddress;
 
 // Types the address into the "TCP/IP" question whenever it is up.
@@ -116,9 +118,12 @@ void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
         }
         // Away from the provider and back: the combo box acts only on a change.
         f->ServiceProviderBox->setFocus();
-        // "TCP/IP" is just above the loopback provider, the last entry.
-        QTest::keyClick(f->ServiceProviderBox, OverTcpIp ? Qt::Key_End : Qt::Key_Home);
-        QTest::keyClick(f->ServiceProviderBox, OverTcpIp ? Qt::Key_Up : Qt::Key_End);
+        // Under the prompt come "TCP/IP" and the internet lobby; the loopback provider is last.
+        QTest::keyClick(f->ServiceProviderBox, Qt::Key_Home);
+        if (Method == TMethod::Loopback)
+            QTest::keyClick(f->ServiceProviderBox, Qt::Key_End);
+        for (int i = 0; i < static_cast<int>(Method); ++i)
+            QTest::keyClick(f->ServiceProviderBox, Qt::Key_Down);
         if (!Host && f->SessionList->count() == 0) {
             if (Attempt < kAttempts)
                 WorkConnectDialog(Host, Name, Attempt + 1);
@@ -170,7 +175,7 @@ void Command(TForm1& Form, const std::string& Line) {
     if (command == "HOST" || command == "JOIN") {
         Connect(Form, command == "HOST", QString::fromStdString(rest));
     } else if (command == "HOSTNET" || command == "JOINNET") {
-        OverTcpIp = true;
+        Method = TMethod::TcpIp;
         std::string name = rest;
         TypedAddress = QStringLiteral("127.0.0.1");
         if (command == "JOINNET") {
@@ -181,6 +186,10 @@ void Command(TForm1& Form, const std::string& Line) {
             TypedAddress = QString::fromStdString(address);
         }
         Connect(Form, command == "HOSTNET", QString::fromStdString(name));
+    } else if (command == "HOSTLOBBY" || command == "JOINLOBBY") {
+        // The lobby server comes from the environment, as a build's default would.
+        Method = TMethod::Lobby;
+        Connect(Form, command == "HOSTLOBBY", QString::fromStdString(rest));
     } else if (command == "PLACE") {
         std::istringstream xz(rest);
         TYachtState s = Form.Roster->GetState(Form.LocalId);

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     setenv("MAREVO_DPLAY_QUERY_PORT", argv[2], 1);
     QApplication app(argc, argv);
     const std::string mode = argv[1], name = argv[3];
-    constexpr int kLoopback = 1;
+    constexpr int kLoopback = 2; // after "TCP/IP" and the internet lobby
 
     ddpd::TDDPD c;
     c.SetAppGuid("{00000000-0000-0000-0000-000000000000}");

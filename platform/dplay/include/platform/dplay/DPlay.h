@@ -145,6 +145,11 @@ inline constexpr HRESULT DPERR_CANNOTCREATESERVER = MakeDpHResult(290);
 inline constexpr HRESULT DPERR_SESSIONLOST = MakeDpHResult(310);
 inline constexpr HRESULT DPERR_UNINITIALIZED = MakeDpHResult(320);
 inline constexpr HRESULT DPERR_NONEWPLAYERS = MakeDpHResult(330);
+inline constexpr HRESULT DPERR_LOGONDENIED = MakeDpHResult(2130);
+// Ours, for the internet lobby: its server cannot be reached; no path to a machine, and no
+// relay either.
+inline constexpr HRESULT DPERR_MAREVO_NOLOBBY = MakeDpHResult(2300);
+inline constexpr HRESULT DPERR_MAREVO_NOPATH = MakeDpHResult(2310);
 
 using LPDPENUMCONNECTIONSCALLBACK = BOOL (*)(LPCGUID lpguidSP, LPVOID lpConnection,
                                              DWORD dwConnectionSize, LPCDPNAME lpName,

@@ -1,0 +1,70 @@
+#include "NatTraversal.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dplay {
+
+TNatTraversal::TNatTraversal(std::shared_ptr<TLobbyLink> ALobby, TSend ASend)
+    : Lobby(std::move(ALobby)), Send(std::move(ASend)) {}
+
+TNatTraversal::~TNatTraversal() {
+    if (Announced)
+        Lobby->Announce({});
+}
+
+void TNatTraversal::Start(TTime Now) {
+    Server = Lobby->StunServer();
+    randombytes_buf(Transaction.data(), Transaction.size());
+    NextAsk = Now;
+}
+
+bool TNatTraversal::Take(std::span<const std::uint8_t> Bytes, TAddress From) {
+    if (Bytes.size() == sizeof kPunch && std::memcmp(Bytes.data(), kPunch, sizeof kPunch) == 0)
+        return true;
+    if (!IsStun(Bytes))
+        return false;
+    // Only the server asked may say where this machine is.
+    if (Server && From == *Server && !Answered)
+        if (const auto mapped = DecodeBindingAnswer(Bytes, Transaction);
+            mapped && PlausiblePeer(*mapped)) {
+            Mapped = mapped;
+            Answered = true;
+        }
+    return true;
+}
+
+void TNatTraversal::Requested(const TPunchRequest& Request, const GUID& Hosted, TTime Now) {
+    if (Request.Instance == Hosted)
+        Plan.Requested(Request.From, Now);
+}
+
+void TNatTraversal::Joining(TAddress Host, const GUID& Instance, TTime Now) {
+    if (Mapped)
+        Lobby->AskPunch({Instance, *Mapped});
+    Plan.Requested(Host, Now);
+}
+
+void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
+                         const std::optional<TSessionReply>& Hosted) {
+    if (Server && !Answered && Asked < kAskTimes && Now >= NextAsk) {
+        ++Asked;
+        NextAsk = Now + kAskEvery;
+        Send(*Server, EncodeBindingRequest(Transaction));
+    }
+    Plan.Members(Members);
+    for (const TAddress& to : Plan.Due(Now))
+        Send(to, kPunch);
+    // A host is announced once friends elsewhere can reach it, and taken back when it stops
+    // hosting or taking players.
+    const bool announce = Hosted && Mapped;
+    if (announce)
+        Lobby->Announce(EncodeLobbySession(*Hosted, *Mapped));
+    else if (Announced)
+        Lobby->Announce({});
+    Announced = announce;
+}
+
+} // namespace dplay

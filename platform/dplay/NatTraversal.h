@@ -1,0 +1,58 @@
+#pragma once
+// A node's part in the internet lobby: it asks the address server, from the session socket,
+// where the router lets this machine in from, announces a hosted session in the lobby's room,
+// and sends the punches its plan calls for. Whatever on the session socket is not ENet's (the
+// address server's answers, other machines' punches) ends here and never reaches ENet.
+
+#include "LobbyLink.h"
+#include "PunchPlan.h"
+#include "StunBinding.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace dplay {
+
+class TNatTraversal {
+public:
+    // Binding requests, one every kAskEvery until an answer or kAskTimes have gone unanswered.
+    static constexpr auto kAskEvery = std::chrono::milliseconds(250);
+    static constexpr int kAskTimes = 8;
+    static constexpr std::uint8_t kPunch[8] = {'M', 'V', 'P', 'U', 'N', 'C', 'H', 1};
+
+    using TSend = std::function<void(TAddress, std::span<const std::uint8_t>)>;
+    TNatTraversal(std::shared_ptr<TLobbyLink> Lobby, TSend Send);
+    ~TNatTraversal();
+
+    void Start(TTime Now);
+    // A datagram from From on the session socket: true when it was ours, not ENet's.
+    bool Take(std::span<const std::uint8_t> Bytes, TAddress From);
+    // Once the address server answered (or could not be asked), and what it said.
+    bool Settled() const { return Answered || Asked >= kAskTimes || !Server; }
+    std::optional<TAddress> Public() const { return Mapped; }
+
+    // A joiner's request from the lobby, for the session this machine hosts now.
+    void Requested(const TPunchRequest& Request, const GUID& Hosted, TTime Now);
+    // This machine joins: the host is asked to punch towards it, and it punches the host.
+    void Joining(TAddress Host, const GUID& Instance, TTime Now);
+    // Every turn: the other machines' outside addresses, and the session to announce (none
+    // when not hosting).
+    void Tick(TTime Now, const std::vector<TAddress>& Members,
+              const std::optional<TSessionReply>& Hosted);
+
+private:
+    std::shared_ptr<TLobbyLink> Lobby;
+    TSend Send;
+    TPunchPlan Plan;
+    std::optional<TAddress> Server;
+    TStunTransaction Transaction{};
+    int Asked = 0;
+    TTime NextAsk{};
+    bool Answered = false;
+    std::optional<TAddress> Mapped;
+    bool Announced = false;
+};
+
+} // namespace dplay
