@@ -93,11 +93,15 @@ Reflect
 sleep 0.5
 read -r a b < <(Ports)
 echo "plain masquerade: $a $b"
-[ -n "${b:-}" ] && [ "$a" = "$b" ] || Fail "a plain router gave two destinations different ports"
+if [ -z "${b:-}" ] || [ "$a" != "$b" ]; then
+    Fail "a plain router gave two destinations different ports"
+fi
 LabSymmetric 1
 read -r a b < <(Ports)
 echo "LabSymmetric: $a $b"
-[ -n "${b:-}" ] && [ "$a" != "$b" ] || Fail "a symmetric router gave two destinations one port"
+if [ -z "${b:-}" ] || [ "$a" = "$b" ]; then
+    Fail "a symmetric router gave two destinations one port"
+fi
 
 if [ "$failures" -gt 0 ]; then
     echo "--- the lobby said:"

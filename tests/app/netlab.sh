@@ -174,7 +174,8 @@ LabLobby() {
     ip -n "${Lab}i" link set "l$Lab" master br0 up
     ip -n "$ns" addr add "$address" dev eth0
     ip -n "$ns" link set eth0 up
-    "$tools/lobby" setup "$LabLobbyDomain" "$LabDir/lobby" --address "$LabLobbyIp" >/dev/null
+    "$tools/lobby" setup "$LabLobbyDomain" "$LabDir/lobby" --address "$LabLobbyIp" >/dev/null ||
+        return 1
     ip netns exec "$ns" "$tools/lobby" run "$LabDir/lobby" >"$LabDir/lobby.log" 2>&1 &
     LabPids+=($!)
     for ((i = 0; i < 150; ++i)); do
