@@ -6,7 +6,8 @@
 # outside miniupnpd's list of reserved ranges, which it would refuse to forward from) are
 # reached by nobody else. Everything is torn down by LabTeardown, which the caller traps on EXIT.
 #
-# Needs root, `ip netns`, nft and miniupnpd; LabCheck says why not when one is missing.
+# Needs root, `ip netns`, nft and miniupnpd; LabCheck says why not when one is missing. A lobby
+# (LabLobby) needs prosody and coturn too; LabLobbyCheck says why not.
 
 Lab="mv$$"
 LabDir=""
@@ -28,13 +29,30 @@ LabCheck() {
     ip netns delete "${Lab}probe"
 }
 
+# Prints why a lobby cannot run here, or nothing.
+LabLobbyCheck() {
+    command -v prosody >/dev/null || { echo "no prosody"; return; }
+    command -v turnserver >/dev/null || { echo "no turnserver (coturn)"; return; }
+    command -v openssl >/dev/null || { echo "no openssl"; return; }
+}
+
+# LabKillIn <namespace>: ends what still runs in a namespace, so deleting it leaves nothing
+# behind; a server's helpers (the lobby's prosody and coturn under tools/lobby run) do not die
+# with the process the lab started.
+LabKillIn() {
+    local pid
+    for pid in $(ip netns pids "$1" 2>/dev/null); do
+        kill -9 "$pid" 2>/dev/null || true
+    done
+}
+
 # Namespaces left by a run that was killed outright (a time-out's SIGKILL runs no trap): each
 # name carries its run's process number, so only those of runs that are gone are removed.
 LabSweep() {
     local ns pid
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^mv[0-9]+'); do
         pid=$(echo "$ns" | sed -E 's/^mv([0-9]+).*/\1/')
-        kill -0 "$pid" 2>/dev/null || ip netns delete "$ns" 2>/dev/null || true
+        kill -0 "$pid" 2>/dev/null || { LabKillIn "$ns"; ip netns delete "$ns" 2>/dev/null || true; }
     done
 }
 
@@ -47,6 +65,7 @@ LabTeardown() {
         wait "$pid" 2>/dev/null || true
     done
     for ns in "${LabSpaces[@]}"; do
+        LabKillIn "$ns"
         ip netns delete "$ns" 2>/dev/null || true
     done
     [ -z "$LabDir" ] || rm -rf "$LabDir"
@@ -124,6 +143,51 @@ EOF
     ip netns exec "$r" /usr/sbin/miniupnpd -d -f "$LabDir/r$n.conf" -P "$LabDir/r$n.pid" \
         >"$LabDir/r$n.log" 2>&1 &
     LabPids+=($!)
+}
+
+# LabSymmetric <n>: router n gives every new destination a port of its own, as the routers do
+# that no hole punching gets through: what a server on the internet sees of a machine (STUN)
+# is then no use to anyone else, and only a relay joins such a machine to others. (A plain
+# masquerade keeps the machine's port, so every destination sees the same one.)
+LabSymmetric() {
+    ip netns exec "${Lab}r$1" nft -f - <<EOF
+flush chain inet nat postrouting
+table inet nat {
+    chain postrouting { jump postrouting_miniupnpd; oifname "wan0" masquerade fully-random; }
+}
+EOF
+}
+
+# LabLobby <address/prefix> <domain>: a lobby server "${Lab}lobby" on the internet, running
+# tools/lobby (prosody on 5222, coturn on 3478) with a folder and certificate authority of its
+# own in $LabDir/lobby. Nobody's resolver knows <domain>: clients are given LabLobbyIp to dial
+# and the domain apart, and trust LabLobbyCa. Exports LabLobbyIp, LabLobbyDomain, LabLobbyCa.
+LabLobby() {
+    local address=$1 ns="${Lab}lobby" tools i
+    tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tools" && pwd)
+    LabLobbyIp=${address%/*}
+    LabLobbyDomain=$2
+    LabLobbyCa=$LabDir/lobby/ca.pem
+    export LabLobbyIp LabLobbyDomain LabLobbyCa
+    LabNs "$ns"
+    ip link add "l$Lab" netns "${Lab}i" type veth peer name eth0 netns "$ns"
+    ip -n "${Lab}i" link set "l$Lab" master br0 up
+    ip -n "$ns" addr add "$address" dev eth0
+    ip -n "$ns" link set eth0 up
+    "$tools/lobby" setup "$LabLobbyDomain" "$LabDir/lobby" --address "$LabLobbyIp" >/dev/null ||
+        return 1
+    ip netns exec "$ns" "$tools/lobby" run "$LabDir/lobby" >"$LabDir/lobby.log" 2>&1 &
+    LabPids+=($!)
+    for ((i = 0; i < 150; ++i)); do
+        if [ -n "$(ip netns exec "$ns" ss -Hltn 'sport = :5222')" ] &&
+            [ -n "$(ip netns exec "$ns" ss -Hlun 'sport = :3478')" ]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "the lobby did not start:" >&2
+    cat "$LabDir/lobby.log" "$LabDir/lobby/log/"* >&2 2>/dev/null || true
+    return 1
 }
 
 # LabMachine <name> <home n> <address> : a machine "${Lab}<name>" on home n's network.
