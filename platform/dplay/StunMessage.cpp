@@ -85,18 +85,12 @@ template <typename F> bool ForEachAttr(std::span<const std::uint8_t> Bytes, F&& 
     return true;
 }
 
-bool ReadAddress(std::span<const std::uint8_t> V, bool Xor, std::optional<TStunAddress>& Out,
-                 bool& Bad) {
-    if (V.size() < 4) {
-        Bad = true;
+// False when malformed; an IPv6 address leaves Out unset, as it is of no use on an IPv4 socket.
+bool ReadAddress(std::span<const std::uint8_t> V, bool Xor, std::optional<TStunAddress>& Out) {
+    if (V.size() == 20 && V[1] == kFamilyIpv6)
+        return true;
+    if (V.size() != 8 || V[1] != kFamilyIpv4)
         return false;
-    }
-    if (V[1] == kFamilyIpv6 && V.size() == 20)
-        return true; // unusable on an IPv4 socket: as if absent
-    if (V[1] != kFamilyIpv4 || V.size() != 8) {
-        Bad = true;
-        return false;
-    }
     std::array<std::uint8_t, 4> ip;
     for (int i = 0; i < 4; ++i)
         ip[i] = static_cast<std::uint8_t>(V[4 + i] ^ (Xor ? kCookieBytes[i] : 0));
@@ -115,24 +109,15 @@ bool ReadText(std::span<const std::uint8_t> V, std::size_t Max, std::optional<st
 }
 
 bool ReadValue(const TAttr& A, std::span<const std::uint8_t> V, TStunMessage& M) {
-    bool bad = false;
     switch (A.Type) {
     case kAttrMapped:
-        if (!M.Mapped)
-            ReadAddress(V, false, M.Mapped, bad);
-        return !bad;
+        return M.Mapped || ReadAddress(V, false, M.Mapped);
     case kAttrXorMapped:
-        if (!M.XorMapped)
-            ReadAddress(V, true, M.XorMapped, bad);
-        return !bad;
+        return M.XorMapped || ReadAddress(V, true, M.XorMapped);
     case kAttrXorPeer:
-        if (!M.XorPeer)
-            ReadAddress(V, true, M.XorPeer, bad);
-        return !bad;
+        return M.XorPeer || ReadAddress(V, true, M.XorPeer);
     case kAttrXorRelayed:
-        if (!M.XorRelayed)
-            ReadAddress(V, true, M.XorRelayed, bad);
-        return !bad;
+        return M.XorRelayed || ReadAddress(V, true, M.XorRelayed);
     case kAttrUsername:
         return M.Username || ReadText(V, kStunMaxUsernameSize, M.Username);
     case kAttrRealm:
