@@ -22,7 +22,8 @@ namespace dplay {
 
 using TTurnTime = std::chrono::steady_clock::time_point;
 
-// What the lobby hands out: a user name and password valid for a while, and the relay.
+// What the lobby hands out along with the relay's address: a name and password valid for a
+// while.
 struct TTurnCredentials {
     std::string Username;
     std::string Password;
