@@ -28,10 +28,14 @@ bool TNatTraversal::Take(std::span<const std::uint8_t> Bytes, TAddress From) {
         return false;
     // Only the server asked may say where this machine is.
     if (Server && From == *Server && !Answered)
-        if (const auto mapped = DecodeBindingAnswer(Bytes, Transaction);
-            mapped && PlausiblePeer(*mapped)) {
-            Mapped = mapped;
-            Answered = true;
+        if (const auto answer = DecodeStun(Bytes);
+            answer && answer->Method == TStunMethod::Binding &&
+            answer->Class == TStunClass::Success && answer->Id == Transaction) {
+            const auto seen = answer->XorMapped ? answer->XorMapped : answer->Mapped;
+            if (seen && PlausiblePeer({seen->Ip, seen->Port})) {
+                Mapped = TAddress{seen->Ip, seen->Port};
+                Answered = true;
+            }
         }
     return true;
 }
@@ -52,7 +56,9 @@ void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
     if (Server && !Answered && Asked < kAskTimes && Now >= NextAsk) {
         ++Asked;
         NextAsk = Now + kAskEvery;
-        Send(*Server, EncodeBindingRequest(Transaction));
+        TStunMessage request;
+        request.Id = Transaction;
+        Send(*Server, EncodeStun(request));
     }
     Plan.Members(Members);
     for (const TAddress& to : Plan.Due(Now))

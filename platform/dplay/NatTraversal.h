@@ -6,7 +6,7 @@
 
 #include "LobbyLink.h"
 #include "PunchPlan.h"
-#include "StunBinding.h"
+#include "StunMessage.h"
 
 #include <functional>
 #include <memory>
@@ -47,7 +47,7 @@ private:
     TSend Send;
     TPunchPlan Plan;
     std::optional<TAddress> Server;
-    TStunTransaction Transaction{};
+    TStunTransactionId Transaction{};
     int Asked = 0;
     TTime NextAsk{};
     bool Answered = false;

@@ -254,8 +254,48 @@ CaseRenew() {
     WaitExit anna 15 || Fail "anna did not end cleanly"
 }
 
+# Two homes whose routers do nothing for games: the host announces its session in the lobby,
+# the joiner finds it there, each punches through its own router, and they play, with no relay.
+CaseLobby() {
+    why=$(LabLobbyCheck)
+    if [ -n "$why" ]; then
+        echo "SKIPPED: $why"
+        exit 77
+    fi
+    LabInternet
+    LabLobby 11.0.0.53/24 lab.test || Fail "the lobby did not start"
+    LabHome 1 11.0.0.11/24 192.168.1 no
+    LabHome 2 11.0.0.12/24 192.168.2 no
+    LabMachine anna 1 192.168.1.10
+    LabMachine ben 2 192.168.2.10
+    PEER_ENV="MAREVO_DPLAY_LOBBY=$LabLobbyDomain MAREVO_DPLAY_LOBBY_ADDRESS=$LabLobbyIp"
+    PEER_ENV+=" MAREVO_DPLAY_LOBBY_CA=$LabLobbyCa"
+    StartPeer anna anna 0
+    StartPeer ben ben 90
+    Say anna "HOSTLOBBY anna"
+    WaitLine anna '^ID ' 20 >/dev/null || Fail "anna could not host in the lobby"
+    local start=$SECONDS
+    Say ben "JOINLOBBY ben"
+    WaitLine ben '^ID ' 30 >/dev/null || Fail "ben could not join through the lobby"
+    echo "ben joined in $((SECONDS - start)) s"
+    WaitLine anna '^CHAT benさんが、来ました$' 10 >/dev/null || Fail "anna did not see ben come"
+    Say ben "PLACE 300 -200"
+    WaitYacht anna 300 -200 10 || Fail "anna did not see ben's yacht"
+    Say anna "PLACE -250 150"
+    WaitYacht ben -250 150 10 || Fail "ben did not see anna's yacht"
+    WaitSame "${PeerFolder[anna]}/ENTEX.BMP" "${PeerFolder[ben]}/HALTEX.BMP" 10 ||
+        Fail "anna did not get ben's hull"
+    Say ben "CHAT ロビーから、こんにちは"
+    WaitLine anna $'^CHAT ben:\tロビーから、こんにちは$' 10 >/dev/null || Fail "anna missed ben's chat"
+    Say ben "QUIT"
+    Say anna "QUIT"
+    WaitExit ben 15 || Fail "ben did not end cleanly"
+    WaitExit anna 15 || Fail "anna did not end cleanly"
+}
+
 PEER_ENV=""
 case $case in
+lobby) CaseLobby ;;
 join) CaseJoin ;;
 failures) CaseFailures ;;
 migrate) CaseMigrate ;;

@@ -99,9 +99,13 @@ LabHome() {
     ip -n "$r" addr add "$prefix.1/24" dev lan0
     ip -n "$r" link set lan0 up
     ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1
-    # The chains miniupnpd fills, and the home's masquerade behind its outside address.
+    # The chains miniupnpd fills, and the home's masquerade behind its outside address. Like any
+    # home router it drops what comes from outside unasked for the router itself: taken in, such a
+    # datagram would leave a record that makes the router give a machine punching back towards
+    # its sender another outside port.
     ip netns exec "$r" nft -f - <<EOF
 table inet filter {
+    chain input { type filter hook input priority 0; policy accept; iifname "wan0" ct state new drop; }
     chain forward { type filter hook forward priority 0; policy accept; jump miniupnpd; }
     chain miniupnpd { }
 }
