@@ -258,8 +258,13 @@ HRESULT TDirectPlay::SearchLobby(const GUID& Application, std::vector<TFoundSess
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    for (auto& s : Lobby->Sessions(Application))
+    LobbySessions.clear();
+    LobbyRelays.clear();
+    for (auto& s : Lobby->Sessions(Application)) {
         Found.push_back({s.Reply, s.Host.Ip});
+        LobbySessions.push_back(Found.back());
+        LobbyRelays.push_back(s.Relay);
+    }
     return DP_OK;
 }
 
@@ -309,8 +314,13 @@ HRESULT TDirectPlay::Open(LPDPSESSIONDESC2 lpsd, DWORD dwFlags) {
     } else if (dwFlags == DPOPEN_JOIN) {
         if (lpsd->dwReserved1 == 0 || lpsd->dwReserved2 == 0 || lpsd->dwReserved2 > 0xFFFF)
             return DPERR_NOSESSIONS;
+        TAddress relay;
+        for (std::size_t i = 0; i < LobbySessions.size(); ++i)
+            if (LobbySessions[i].Reply.Instance == lpsd->guidInstance &&
+                LobbySessions[i].Ip == lpsd->dwReserved1)
+                relay = LobbyRelays[i];
         hr = node->Join(lpsd->dwReserved1, static_cast<std::uint16_t>(lpsd->dwReserved2),
-                        lpsd->guidApplication, lpsd->guidInstance);
+                        lpsd->guidApplication, lpsd->guidInstance, relay);
     } else {
         return DPERR_INVALIDFLAGS;
     }

@@ -71,6 +71,8 @@ private:
     std::unique_ptr<TSessionNode> Node;
     // The internet lobby, kept from the search through the session it found.
     std::shared_ptr<TLobbyLink> Lobby;
+    std::vector<TFoundSession> LobbySessions; // the last found there, with their relays
+    std::vector<TAddress> LobbyRelays;        // of LobbySessions, in order
 
     HRESULT EnterLobby();
     HRESULT SearchLobby(const GUID& Application, std::vector<TFoundSession>& Found);

@@ -54,12 +54,13 @@ bool PlausiblePeer(TAddress Address) {
     return Address.Port != 0 && first != 0 && first != 127 && first < 224;
 }
 
-std::string EncodeLobbySession(const TSessionReply& Reply, TAddress Host) {
+std::string EncodeLobbySession(const TSessionReply& Reply, TAddress Host, TAddress Relay) {
     TSessionReply r = Reply;
     r.Nonce = 0;
     r.SessionPort = Host.Port;
     std::vector<std::uint8_t> bytes;
     PutAddress(bytes, Host);
+    PutAddress(bytes, Relay);
     const auto reply = EncodeReply(r);
     bytes.insert(bytes.end(), reply.begin(), reply.end());
     return ToText(bytes);
@@ -67,12 +68,14 @@ std::string EncodeLobbySession(const TSessionReply& Reply, TAddress Host) {
 
 std::optional<TLobbySession> DecodeLobbySession(std::string_view Text) {
     const auto bytes = FromText(Text);
-    if (!bytes || bytes->size() < 6)
+    if (!bytes || bytes->size() < 12)
         return std::nullopt;
     TLobbySession s;
     s.Host = GetAddress(bytes->data());
-    auto reply = DecodeReply(std::span(*bytes).subspan(6));
+    s.Relay = GetAddress(bytes->data() + 6);
+    auto reply = DecodeReply(std::span(*bytes).subspan(12));
     if (!reply || reply->SessionPort != s.Host.Port || !PlausiblePeer(s.Host) ||
+        (s.Relay != TAddress{} && !PlausiblePeer(s.Relay)) ||
         reply->CurrentPlayers > reply->MaxPlayers)
         return std::nullopt;
     s.Reply = std::move(*reply);

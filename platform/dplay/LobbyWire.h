@@ -16,11 +16,13 @@ namespace dplay {
 // Longest text any element of ours carries; a longer one is refused unread.
 inline constexpr std::size_t kMaxLobbyText = 512;
 
-// A session a host announces: what the local search would answer, and where its router lets
-// joiners in (Reply.SessionPort is Host's port).
+// A session a host announces: what the local search would answer, where its router lets
+// joiners in (Reply.SessionPort is Host's port), and where its relay takes datagrams for it
+// from joiners no punch can reach (Ip 0: none).
 struct TLobbySession {
     TSessionReply Reply;
     TAddress Host;
+    TAddress Relay;
 };
 
 // A joiner asks the host of Instance to open its router towards From.
@@ -29,7 +31,7 @@ struct TPunchRequest {
     TAddress From;
 };
 
-std::string EncodeLobbySession(const TSessionReply& Reply, TAddress Host);
+std::string EncodeLobbySession(const TSessionReply& Reply, TAddress Host, TAddress Relay = {});
 std::optional<TLobbySession> DecodeLobbySession(std::string_view Text);
 std::string EncodePunchRequest(const TPunchRequest& Request);
 std::optional<TPunchRequest> DecodePunchRequest(std::string_view Text);

@@ -15,7 +15,9 @@ TNatTraversal::~TNatTraversal() {
         Lobby->Announce({});
 }
 
-void TNatTraversal::Start(TTime Now) {
+void TNatTraversal::Start(TTime Now, bool AHosting, std::uint16_t AEnetPort) {
+    Hosting = AHosting;
+    EnetPort = AEnetPort;
     Server = Lobby->StunServer();
     randombytes_buf(Transaction.data(), Transaction.size());
     NextAsk = Now;
@@ -41,8 +43,14 @@ bool TNatTraversal::Take(std::span<const std::uint8_t> Bytes, TAddress From) {
 }
 
 void TNatTraversal::Requested(const TPunchRequest& Request, const GUID& Hosted, TTime Now) {
-    if (Request.Instance == Hosted)
-        Plan.Requested(Request.From, Now);
+    if (Request.Instance != Hosted || !Plan.Requested(Request.From, Now))
+        return;
+    if (Pump)
+        Pump->Permit(Request.From, Now);
+}
+
+std::optional<TAddress> TNatTraversal::MachineAt(TAddress Seen) const {
+    return Pump ? Pump->MachineAt(Seen) : std::nullopt;
 }
 
 void TNatTraversal::Joining(TAddress Host, const GUID& Instance, TTime Now) {
@@ -60,6 +68,15 @@ void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
         request.Id = Transaction;
         Send(*Server, EncodeStun(request));
     }
+    // The lobby hands out its relay's credentials soon after signing in.
+    if (Hosting && !Pump)
+        if (const auto relay = Lobby->Relay()) {
+            Pump = std::make_unique<TRelayPump>(
+                relay->Server, TTurnCredentials{relay->Username, relay->Password}, EnetPort);
+            Pump->Start(Now);
+        }
+    if (Pump)
+        Pump->Service(Now);
     Plan.Members(Members);
     for (const TAddress& to : Plan.Due(Now))
         Send(to, kPunch);
@@ -67,7 +84,8 @@ void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
     // hosting or taking players.
     const bool announce = Hosted && Mapped;
     if (announce)
-        Lobby->Announce(EncodeLobbySession(*Hosted, *Mapped));
+        Lobby->Announce(EncodeLobbySession(
+            *Hosted, *Mapped, Pump && Pump->Relayed() ? *Pump->Relayed() : TAddress{}));
     else if (Announced)
         Lobby->Announce({});
     Announced = announce;

@@ -6,6 +6,7 @@
 
 #include "LobbyLink.h"
 #include "PunchPlan.h"
+#include "RelayPump.h"
 #include "StunMessage.h"
 
 #include <functional>
@@ -26,7 +27,9 @@ public:
     TNatTraversal(std::shared_ptr<TLobbyLink> Lobby, TSend Send);
     ~TNatTraversal();
 
-    void Start(TTime Now);
+    // Hosting: this machine hosts, and keeps a relay for joiners no punch reaches (when the
+    // lobby offers one); EnetPort is the session socket's.
+    void Start(TTime Now, bool Hosting, std::uint16_t EnetPort);
     // A datagram from From on the session socket: true when it was ours, not ENet's.
     bool Take(std::span<const std::uint8_t> Bytes, TAddress From);
     // Once the address server answered (or could not be asked), and what it said.
@@ -35,6 +38,8 @@ public:
 
     // A joiner's request from the lobby, for the session this machine hosts now.
     void Requested(const TPunchRequest& Request, const GUID& Hosted, TTime Now);
+    // The machine behind a loopback port ENet sees, when it came through the relay.
+    std::optional<TAddress> MachineAt(TAddress Seen) const;
     // This machine joins: the host is asked to punch towards it, and it punches the host.
     void Joining(TAddress Host, const GUID& Instance, TTime Now);
     // Every turn: the other machines' outside addresses, and the session to announce (none
@@ -53,6 +58,9 @@ private:
     bool Answered = false;
     std::optional<TAddress> Mapped;
     bool Announced = false;
+    bool Hosting = false;
+    std::uint16_t EnetPort = 0;
+    std::unique_ptr<TRelayPump> Pump;
 };
 
 } // namespace dplay

@@ -345,7 +345,10 @@ void TSessionCore::Create(const TCreateConfig& Config, std::uint16_t AOwnPort, T
     Role = TRole::Host;
 }
 
-void TSessionCore::Join(TAddress Host, TAddress Own, const GUID& App, const GUID& Inst, TTime Now) {
+void TSessionCore::Join(TAddress Host, TAddress Own, const GUID& App, const GUID& Inst, TTime Now,
+                        std::optional<TAddress> Relay) {
+    JoinRelay = Relay;
+    RelayAt = Now + kDirectTime;
     Application = App;
     Instance = Inst;
     OwnPort = Own.Port;
@@ -354,6 +357,19 @@ void TSessionCore::Join(TAddress Host, TAddress Own, const GUID& App, const GUID
     HostConn = Open(Host);
     Role = TRole::Joining;
     JoinDeadline = Now + kJoinTime;
+}
+
+// The host's own address did not answer in time: its relay is tried instead, with the time a
+// join has.
+bool TSessionCore::FallBack(TTime Now) {
+    if (Role != TRole::Joining || !JoinRelay)
+        return false;
+    if (HostConn)
+        Close(std::exchange(HostConn, 0), true);
+    HostAddress = *std::exchange(JoinRelay, std::nullopt);
+    HostConn = Open(HostAddress);
+    JoinDeadline = Now + kJoinTime;
+    return true;
 }
 
 void TSessionCore::FinishJoin(HRESULT Result) {
@@ -461,6 +477,9 @@ void TSessionCore::Tick(TTime Now) {
             Done = true;
         return;
     }
+    if (Role == TRole::Joining && JoinRelay && Now >= RelayAt &&
+        !(HostConn && Conns.contains(HostConn) && Conns.at(HostConn).Up))
+        FallBack(Now);
     if (Role == TRole::Joining && JoinDeadline && Now >= *JoinDeadline)
         FinishJoin(DPERR_TIMEOUT);
     for (auto it = Requests.begin(); it != Requests.end();) {

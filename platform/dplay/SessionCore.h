@@ -126,7 +126,8 @@ public:
     static constexpr auto kGraceTime = std::chrono::seconds(4);   // a new host waits for the rest
     static constexpr auto kTargetTime = std::chrono::seconds(4);  // trying one would-be host
     static constexpr auto kRetryTime = std::chrono::milliseconds(300);
-    static constexpr auto kLeaveTime = std::chrono::milliseconds(500); // to say goodbye
+    static constexpr auto kDirectTime = std::chrono::milliseconds(2500); // before the relay
+    static constexpr auto kLeaveTime = std::chrono::milliseconds(500);   // to say goodbye
     // The host's heartbeat, to a machine it has sent nothing else meanwhile or whose messages
     // every machine has since acknowledged.
     static constexpr auto kBeatTime = std::chrono::milliseconds(500);
@@ -156,8 +157,10 @@ public:
     void Create(const TCreateConfig& Config, std::uint16_t OwnPort, TTime Now);
     // Own: this machine's address inside its home as it knows it (Ip 0: not known) and its
     // session port.
-    void Join(TAddress Host, TAddress Own, const GUID& Application, const GUID& Instance,
-              TTime Now);
+    // Relay: where the host's relay takes datagrams for it, tried when the host has not
+    // answered at its own address within kDirectTime.
+    void Join(TAddress Host, TAddress Own, const GUID& Application, const GUID& Instance, TTime Now,
+              std::optional<TAddress> Relay = std::nullopt);
     void CreatePlayer(std::uint32_t Request, std::string ShortName, std::string LongName,
                       TTime Now);
     // The caller has checked the size and that From is a local player. DPERR_BUSY when a
@@ -310,6 +313,7 @@ private:
     void Welcome(TConnId Conn, TConn& C, const THello& Hello, TTime Now);
     void AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R);
     void FinishJoin(HRESULT Result);
+    bool FallBack(TTime Now);
 
     // The host went.
     void HostLost(TTime Now);
@@ -354,6 +358,8 @@ private:
     bool AckDue = false;
     TTime NextAck{};
     std::optional<TTime> JoinDeadline;
+    std::optional<TAddress> JoinRelay; // tried at RelayAt unless the host answered
+    TTime RelayAt{};
     std::map<std::uint32_t, TRequest> Requests; // by request number, which is also the nonce
 
     // While the host changes.

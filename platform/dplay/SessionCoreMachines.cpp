@@ -91,7 +91,7 @@ void TSessionCore::Gone(TConnId Conn, bool WasJoined, TTime Now) {
     }
     if (Conn == HostConn) {
         HostConn = 0;
-        if (Role == TRole::Joining)
+        if (Role == TRole::Joining && !FallBack(Now))
             FinishJoin(DPERR_NOCONNECTION);
         else if (Role == TRole::Client)
             HostLost(Now);

@@ -165,6 +165,7 @@ struct TSessionNode::TState {
         TAddress Host;
         GUID Application{};
         GUID Instance{};
+        TAddress Relay;
     };
     std::optional<TPendingJoin> PendingJoin;
     bool ToldReachable = false;
@@ -397,6 +398,10 @@ struct TSessionNode::TState {
     }
 
     void Do(TJoinDoneAction& A) {
+        // Through the lobby, a host that cannot be reached was out of reach of punches and
+        // of its relay alike.
+        if (Traversal && (A.Result == DPERR_NOCONNECTION || A.Result == DPERR_TIMEOUT))
+            A.Result = DPERR_MAREVO_NOPATH;
         if (JoinReply) {
             JoinReply->set_value(A.Result);
             JoinReply.reset();
@@ -445,20 +450,20 @@ struct TSessionNode::TState {
         Apply();
         StartRouter();
         if (Traversal)
-            Traversal->Start(TClock::now());
+            Traversal->Start(TClock::now(), true, OwnPort);
         return DP_OK;
     }
 
     void Join(std::uint32_t Ip, std::uint16_t Port, const GUID& App, const GUID& Inst,
-              std::promise<HRESULT> Reply) {
+              TAddress Relay, std::promise<HRESULT> Reply) {
         if (!MakeHost(0)) {
             Reply.set_value(DPERR_NOCONNECTION);
             return;
         }
         JoinReply = std::move(Reply);
         if (Traversal) {
-            Traversal->Start(TClock::now());
-            PendingJoin = TPendingJoin{{Ip, Port}, App, Inst};
+            Traversal->Start(TClock::now(), false, OwnPort);
+            PendingJoin = TPendingJoin{{Ip, Port}, App, Inst, Relay};
             return;
         }
         Core.Join({Ip, Port}, {InsideIp(Ip), OwnPort}, App, Inst, TClock::now());
@@ -475,7 +480,8 @@ struct TSessionNode::TState {
         if (PendingJoin && Traversal->Settled()) {
             const TPendingJoin j = *std::exchange(PendingJoin, std::nullopt);
             Traversal->Joining(j.Host, j.Instance, Now);
-            Core.Join(j.Host, {InsideIp(j.Host.Ip), OwnPort}, j.Application, j.Instance, Now);
+            Core.Join(j.Host, {InsideIp(j.Host.Ip), OwnPort}, j.Application, j.Instance, Now,
+                      j.Relay.Ip ? std::optional(j.Relay) : std::nullopt);
         }
         Traversal->Tick(Now, Core.OtherPublics(),
                         Core.IsHost() && !Core.Finished() ? Core.Describe() : std::nullopt);
@@ -552,8 +558,7 @@ struct TSessionNode::TState {
         case ENET_EVENT_TYPE_CONNECT:
             if (link) {
                 Core.Connected(link->Conn, now);
-            } else if (const TConnId c =
-                           Core.Accept({Event.peer->address.host, Event.peer->address.port}, now)) {
+            } else if (const TConnId c = Core.Accept(Seen(Event.peer->address), now)) {
                 Attach(Event.peer, c);
             } else {
                 enet_peer_disconnect_now(Event.peer, 0);
@@ -575,6 +580,13 @@ struct TSessionNode::TState {
             break;
         }
         Apply();
+    }
+
+    // Where a peer is: a machine that came through the relay is seen at a loopback port.
+    TAddress Seen(const ENetAddress& Address) const {
+        const TAddress seen{Address.host, Address.port};
+        const auto machine = Traversal ? Traversal->MachineAt(seen) : std::nullopt;
+        return machine ? *machine : seen;
     }
 
     void Service() {
@@ -647,9 +659,9 @@ HRESULT TSessionNode::Create(const TCreateConfig& Config) {
 }
 
 HRESULT TSessionNode::Join(std::uint32_t Ip, std::uint16_t Port, const GUID& Application,
-                           const GUID& Instance) {
+                           const GUID& Instance, TAddress Relay) {
     return Ask<HRESULT>([=](TState& S, std::promise<HRESULT> Reply) {
-        S.Join(Ip, Port, Application, Instance, std::move(Reply));
+        S.Join(Ip, Port, Application, Instance, Relay, std::move(Reply));
     });
 }
 

@@ -36,8 +36,9 @@ public:
 
     // Each blocks until the network thread has an answer.
     HRESULT Create(const TCreateConfig& Config);
+    // Relay: where the host's relay takes datagrams for it (Ip 0: none), through the lobby.
     HRESULT Join(std::uint32_t Ip, std::uint16_t Port, const GUID& Application,
-                 const GUID& Instance);
+                 const GUID& Instance, TAddress Relay = {});
     HRESULT CreatePlayer(const std::string& ShortName, const std::string& LongName, HANDLE Event,
                          DPID& Id);
     // The caller has checked the identifiers and the size. DPERR_BUSY when a guaranteed

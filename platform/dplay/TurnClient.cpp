@@ -107,8 +107,11 @@ std::optional<TTurnDelivery> TTurnClient::Received(std::span<const std::uint8_t>
     if (!message)
         return std::nullopt;
     if (message->Class == TStunClass::Indication) {
+        // The relay checks permissions by address alone, and so does this: a router that gives
+        // a new port for every destination keeps its address.
         if (message->Method != TStunMethod::Data || !message->XorPeer || !message->Data ||
-            !FindPeer(*message->XorPeer))
+            std::none_of(Peers.begin(), Peers.end(),
+                         [&](const TPeer& P) { return P.Address.Ip == message->XorPeer->Ip; }))
             return std::nullopt;
         return TTurnDelivery{*message->XorPeer, std::move(*message->Data)};
     }

@@ -116,7 +116,8 @@ template <class A> void Transfer(A& Ar, TConnectionData& D) {
     Ar.Name(D.BindAddress);
     if (D.Magic != kConnectionMagic || D.Version != kWireVersion ||
         (D.Kind != TProviderKind::TcpIp && D.Kind != TProviderKind::Loopback &&
-         D.Kind != TProviderKind::Lobby) || D.QueryPort == 0)
+         D.Kind != TProviderKind::Lobby) ||
+        D.QueryPort == 0)
         Ar.Fail();
 }
 

@@ -254,9 +254,9 @@ CaseRenew() {
     WaitExit anna 15 || Fail "anna did not end cleanly"
 }
 
-# Two homes whose routers do nothing for games: the host announces its session in the lobby,
-# the joiner finds it there, each punches through its own router, and they play, with no relay.
-CaseLobby() {
+# The lobby on the test internet, and anna and ben at home behind routers that do nothing for
+# games; the peers are told where the lobby is. Skips when the lobby cannot run here.
+LobbyLab() {
     why=$(LabLobbyCheck)
     if [ -n "$why" ]; then
         echo "SKIPPED: $why"
@@ -270,6 +270,21 @@ CaseLobby() {
     LabMachine ben 2 192.168.2.10
     PEER_ENV="MAREVO_DPLAY_LOBBY=$LabLobbyDomain MAREVO_DPLAY_LOBBY_ADDRESS=$LabLobbyIp"
     PEER_ENV+=" MAREVO_DPLAY_LOBBY_CA=$LabLobbyCa"
+    ip netns exec "${Lab}lobby" nft -f - <<EOF
+table inet count {
+    chain input { type filter hook input priority 0; policy accept; udp dport 49152-65535 counter; }
+}
+EOF
+}
+
+# What reached the relay's relaying ports, in bytes: what it passed on between machines.
+Relayed() {
+    ip netns exec "${Lab}lobby" nft list chain inet count input 2>/dev/null |
+        sed -nE 's/.*counter packets [0-9]+ bytes ([0-9]+).*/\1/p'
+}
+
+# anna hosts through the lobby and ben joins; they play: yachts, hulls and chat.
+LobbyPlay() {
     StartPeer anna anna 0
     StartPeer ben ben 90
     Say anna "HOSTLOBBY anna"
@@ -293,9 +308,26 @@ CaseLobby() {
     WaitExit anna 15 || Fail "anna did not end cleanly"
 }
 
+# Both routers keep a machine's port: each punches through its own, and no relay is used.
+CaseLobby() {
+    LobbyLab
+    LobbyPlay
+    [ "$(Relayed)" -eq 0 ] || Fail "the relay carried $(Relayed) bytes between punched homes"
+}
+
+# ben's router gives every destination a port of its own: no punch reaches him, and the
+# session goes through the relay.
+CaseRelay() {
+    LobbyLab
+    LabSymmetric 2
+    LobbyPlay
+    [ "$(Relayed)" -gt 10000 ] || Fail "the relay carried only $(Relayed) bytes"
+}
+
 PEER_ENV=""
 case $case in
 lobby) CaseLobby ;;
+relay) CaseRelay ;;
 join) CaseJoin ;;
 failures) CaseFailures ;;
 migrate) CaseMigrate ;;
