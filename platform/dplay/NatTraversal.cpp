@@ -15,8 +15,7 @@ TNatTraversal::~TNatTraversal() {
         Lobby->Announce({});
 }
 
-void TNatTraversal::Start(TTime Now, bool AHosting, std::uint16_t AEnetPort) {
-    Hosting = AHosting;
+void TNatTraversal::Start(TTime Now, std::uint16_t AEnetPort) {
     EnetPort = AEnetPort;
     Server = Lobby->StunServer();
     randombytes_buf(Transaction.data(), Transaction.size());
@@ -69,7 +68,7 @@ void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
         Send(*Server, EncodeStun(request));
     }
     // The lobby hands out its relay's credentials soon after signing in.
-    if (Hosting && !Pump)
+    if (Hosted && !Pump)
         if (const auto relay = Lobby->Relay()) {
             Pump = std::make_unique<TRelayPump>(
                 relay->Server, TTurnCredentials{relay->Username, relay->Password}, EnetPort);

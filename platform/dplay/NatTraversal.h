@@ -27,9 +27,9 @@ public:
     TNatTraversal(std::shared_ptr<TLobbyLink> Lobby, TSend Send);
     ~TNatTraversal();
 
-    // Hosting: this machine hosts, and keeps a relay for joiners no punch reaches (when the
-    // lobby offers one); EnetPort is the session socket's.
-    void Start(TTime Now, bool Hosting, std::uint16_t EnetPort);
+    // EnetPort: the session socket's. While this machine hosts, it keeps a relay for joiners
+    // no punch reaches, when the lobby offers one.
+    void Start(TTime Now, std::uint16_t EnetPort);
     // A datagram from From on the session socket: true when it was ours, not ENet's.
     bool Take(std::span<const std::uint8_t> Bytes, TAddress From);
     // Once the address server answered (or could not be asked), and what it said.
@@ -58,7 +58,6 @@ private:
     bool Answered = false;
     std::optional<TAddress> Mapped;
     bool Announced = false;
-    bool Hosting = false;
     std::uint16_t EnetPort = 0;
     std::unique_ptr<TRelayPump> Pump;
 };

@@ -450,7 +450,7 @@ struct TSessionNode::TState {
         Apply();
         StartRouter();
         if (Traversal)
-            Traversal->Start(TClock::now(), true, OwnPort);
+            Traversal->Start(TClock::now(), OwnPort);
         return DP_OK;
     }
 
@@ -462,7 +462,7 @@ struct TSessionNode::TState {
         }
         JoinReply = std::move(Reply);
         if (Traversal) {
-            Traversal->Start(TClock::now(), false, OwnPort);
+            Traversal->Start(TClock::now(), OwnPort);
             PendingJoin = TPendingJoin{{Ip, Port}, App, Inst, Relay};
             return;
         }

@@ -83,6 +83,21 @@ void AnswerMessageBox(std::function<void()> Then, int Polls = 0) {
     });
 }
 
+// A search that fails shows its message box while the provider is being picked; it is answered
+// and said as long as that lasts.
+bool Searching = false;
+void AnswerSearchBox() {
+    QTimer::singleShot(50, [] {
+        if (!Searching)
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            Say("NOTE " + box->text().toStdString());
+            box->accept();
+        }
+        AnswerSearchBox();
+    });
+}
+
 // The provider the connect commands pick, and what to type when "TCP/IP" asks for an address.
 // How the peer connects: the order of the providers under the dialog's prompt.
 enum class TMethod { Loopback = 0, TcpIp = 1, Lobby = 2 };
@@ -119,11 +134,14 @@ void WorkConnectDialog(bool Host, const QString& Name, int Attempt = 0) {
         // Away from the provider and back: the combo box acts only on a change.
         f->ServiceProviderBox->setFocus();
         // Under the prompt come "TCP/IP" and the internet lobby; the loopback provider is last.
+        Searching = true;
+        AnswerSearchBox();
         QTest::keyClick(f->ServiceProviderBox, Qt::Key_Home);
         if (Method == TMethod::Loopback)
             QTest::keyClick(f->ServiceProviderBox, Qt::Key_End);
         for (int i = 0; i < static_cast<int>(Method); ++i)
             QTest::keyClick(f->ServiceProviderBox, Qt::Key_Down);
+        Searching = false;
         if (!Host && f->SessionList->count() == 0) {
             if (Attempt < kAttempts)
                 WorkConnectDialog(Host, Name, Attempt + 1);

@@ -324,10 +324,64 @@ CaseRelay() {
     [ "$(Relayed)" -gt 10000 ] || Fail "the relay carried only $(Relayed) bytes"
 }
 
+# A third machine in a third home; the host is killed after everyone met: play goes on under
+# the next host, whom the others reach through the holes they punched towards each other.
+CaseLobbyMigrate() {
+    LobbyLab
+    LabHome 3 11.0.0.13/24 192.168.3 no
+    LabMachine carl 3 192.168.3.10
+    StartPeer anna anna 0
+    StartPeer ben ben 90
+    StartPeer carl carl 60
+    Say anna "HOSTLOBBY anna"
+    WaitLine anna '^ID ' 20 >/dev/null || Fail "anna could not host in the lobby"
+    Say ben "JOINLOBBY ben"
+    WaitLine ben '^ID ' 30 >/dev/null || Fail "ben could not join"
+    Say carl "JOINLOBBY carl"
+    WaitLine carl '^ID ' 30 >/dev/null || Fail "carl could not join"
+    WaitLine ben '^CHAT carlさんが、来ました$' 10 >/dev/null || Fail "ben did not see carl come"
+    # Long enough for every pair to have punched towards each other.
+    sleep "$(( ${PUNCH_EVERY:-5} + 1 ))"
+    kill -9 "${PeerPid[anna]}"
+    WaitLine ben '^CHAT annaさんが、逃げました$' 15 >/dev/null || Fail "ben did not see anna go"
+    WaitLine carl '^CHAT annaさんが、逃げました$' 15 >/dev/null || Fail "carl did not see anna go"
+    Say carl "CHAT まだ走ってる?"
+    WaitLine ben $'^CHAT carl:\tまだ走ってる[?]$' 15 >/dev/null || Fail "ben missed carl's chat"
+    Say ben "PLACE 120 80"
+    WaitYacht carl 120 80 10 || Fail "carl did not see ben's yacht under the new host"
+    Say ben "QUIT"
+    Say carl "QUIT"
+    WaitExit ben 15 || Fail "ben did not end cleanly"
+    WaitExit carl 15 || Fail "carl did not end cleanly"
+}
+
+# Each failure is told in the connection dialog, which stays open: a lobby that does not
+# answer, and a host that neither punches nor relays reach (ben's router changes ports and the
+# relay's ports are closed).
+CaseLobbyFailures() {
+    LobbyLab
+    LabSymmetric 2
+    ip netns exec "${Lab}lobby" nft add rule inet count input udp dport 49152-65535 drop
+    LabMachine carl 1 192.168.1.11
+    StartPeer anna anna 0
+    StartPeer ben ben 90
+    PEER_ENV=${PEER_ENV/$LabLobbyIp/11.0.0.99} StartPeer carl carl 60
+    Say anna "HOSTLOBBY anna"
+    WaitLine anna '^ID ' 20 >/dev/null || Fail "anna could not host in the lobby"
+    Say carl "JOINLOBBY carl"
+    WaitLine carl '^ロビーサーバーに接続できませんでした。' 20 >/dev/null ||
+        Fail "carl was not told that the lobby did not answer"
+    Say ben "JOINLOBBY ben"
+    WaitLine ben '^相手のコンピュータへの経路が見つからず、中継サーバーも使えませんでした。' 30 \
+        >/dev/null || Fail "ben was not told that there is no path"
+}
+
 PEER_ENV=""
 case $case in
 lobby) CaseLobby ;;
 relay) CaseRelay ;;
+lobby-migrate) CaseLobbyMigrate ;;
+lobby-failures) CaseLobbyFailures ;;
 join) CaseJoin ;;
 failures) CaseFailures ;;
 migrate) CaseMigrate ;;
