@@ -72,8 +72,10 @@ std::optional<TLobbySession> DecodeLobbySession(std::string_view Text) {
     TLobbySession s;
     s.Host = GetAddress(bytes->data());
     auto reply = DecodeReply(std::span(*bytes).subspan(6));
-    if (!reply || reply->SessionPort != s.Host.Port || !PlausiblePeer(s.Host) ||
-        reply->CurrentPlayers > reply->MaxPlayers)
+    // An announcement answers no query, so a nonce in it was not written by one of ours; taken,
+    // it would not survive being announced again.
+    if (!reply || reply->Nonce != 0 || reply->SessionPort != s.Host.Port ||
+        !PlausiblePeer(s.Host) || reply->CurrentPlayers > reply->MaxPlayers)
         return std::nullopt;
     s.Reply = std::move(*reply);
     return s;
