@@ -74,8 +74,10 @@ std::optional<TLobbySession> DecodeLobbySession(std::string_view Text) {
     s.Host = GetAddress(bytes->data());
     s.Relay = GetAddress(bytes->data() + 6);
     auto reply = DecodeReply(std::span(*bytes).subspan(12));
-    if (!reply || reply->SessionPort != s.Host.Port || !PlausiblePeer(s.Host) ||
-        (s.Relay != TAddress{} && !PlausiblePeer(s.Relay)) ||
+    // An announcement answers no query, so a nonce in it was not written by one of ours; taken,
+    // it would not survive being announced again.
+    if (!reply || reply->Nonce != 0 || reply->SessionPort != s.Host.Port ||
+        !PlausiblePeer(s.Host) || (s.Relay != TAddress{} && !PlausiblePeer(s.Relay)) ||
         reply->CurrentPlayers > reply->MaxPlayers)
         return std::nullopt;
     s.Reply = std::move(*reply);
