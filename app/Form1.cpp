@@ -493,6 +493,7 @@ TGameSettings TForm1::Settings() const {
         s.Scaling = view->FrameScaling();
     s.Connection = ConnectionName;
     s.Address = ddpd::TDDPD::RememberedAddress();
+    s.Lobby = ddpd::TDDPD::RememberedLobby();
     return s;
 }
 
@@ -513,6 +514,7 @@ void TForm1::ApplySettings(const TGameSettings& S) {
     SetFrameScaling(S.Scaling);
     ConnectionName = S.Connection;
     ddpd::TDDPD::SetRememberedAddress(S.Address);
+    ddpd::TDDPD::SetRememberedLobby(S.Lobby);
 }
 
 void TForm1::N1Click() {

@@ -60,6 +60,7 @@ TGameSettings ReadGameSettings(const std::string& File) {
         Whole(file, "view/scaling", 0, kFrameScalingCount - 1, static_cast<int>(s.Scaling)));
     s.Connection = Text(file, "connection/method");
     s.Address = Text(file, "connection/address");
+    s.Lobby = Text(file, "connection/lobby");
     return s;
 }
 
@@ -84,6 +85,7 @@ bool WriteGameSettings(const std::string& File, const TGameSettings& Settings) {
     put("view/scaling", static_cast<int>(Settings.Scaling));
     file.setValue(QStringLiteral("connection/method"), QString::fromStdString(Settings.Connection));
     file.setValue(QStringLiteral("connection/address"), QString::fromStdString(Settings.Address));
+    file.setValue(QStringLiteral("connection/lobby"), QString::fromStdString(Settings.Lobby));
     file.sync();
     return file.status() == QSettings::NoError;
 }

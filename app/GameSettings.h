@@ -16,8 +16,9 @@ struct TGameSettings {
     TFrameScaling Scaling = TFrameScaling::PixelPerfect;
     // The connection method as the connection dialog lists it; empty for none.
     std::string Connection;
-    // The last host address typed for TCP/IP.
+    // The last host address typed for TCP/IP, and the last internet lobby server.
     std::string Address;
+    std::string Lobby;
 
     friend bool operator==(const TGameSettings&, const TGameSettings&) = default;
 };

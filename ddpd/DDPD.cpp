@@ -117,6 +117,14 @@ void TDDPD::SetRememberedAddress(const std::string& Address) {
     dplay::SetLastHostAddress(Address);
 }
 
+std::string TDDPD::RememberedLobby() {
+    return dplay::LastLobbyServer();
+}
+
+void TDDPD::SetRememberedLobby(const std::string& Server) {
+    dplay::SetLastLobbyServer(Server);
+}
+
 bool TDDPD::ShowConnectDialog() {
     TDDPDForm form;
     form.DDPD = this;

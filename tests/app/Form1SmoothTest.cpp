@@ -282,6 +282,7 @@ TGameSettings Changed() {
     s.Scaling = TFrameScaling::Smooth;
     s.Connection = "TCP/IP";
     s.Address = "ヨット.example";
+    s.Lobby = "lobby.example";
     return s;
 }
 

@@ -84,6 +84,9 @@ public:
     // The host address the TCP/IP provider offers when it asks, and the last one typed.
     static std::string RememberedAddress();
     static void SetRememberedAddress(const std::string& Address);
+    // The internet lobby's server, as the lobby question last took it.
+    static std::string RememberedLobby();
+    static void SetRememberedLobby(const std::string& Server);
 
     // After the form description was read: creates the session service object and lists the
     // providers (unless Designing).
