@@ -307,6 +307,12 @@ void TSim::Join(int Machine, int Host) {
     Apply(Machine);
 }
 
+void TSim::JoinAt(int Machine, TAddress Host, std::optional<TAddress> Relay) {
+    At(Machine).JoinResult.reset();
+    At(Machine).Core->Join(Host, At(Machine).Address, kApp, kInstance, Clock, Relay);
+    Apply(Machine);
+}
+
 std::uint32_t TSim::CreatePlayer(int Machine, const std::string& Name) {
     const std::uint32_t request = NextRequest++;
     At(Machine).Core->CreatePlayer(request, Name, Name, Clock);

@@ -87,6 +87,8 @@ public:
     void Create(int Machine, DWORD MaxPlayers = 4,
                 DWORD Flags = DPSESSION_KEEPALIVE | DPSESSION_MIGRATEHOST);
     void Join(int Machine, int Host);
+    // Joins at Host, or at Relay when Host does not answer in time (as through the lobby).
+    void JoinAt(int Machine, TAddress Host, std::optional<TAddress> Relay);
     std::uint32_t CreatePlayer(int Machine, const std::string& Name);
     HRESULT Send(int Machine, DPID From, DPID To, bool Guaranteed, std::vector<std::uint8_t> Data);
     void Leave(int Machine);

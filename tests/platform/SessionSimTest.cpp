@@ -470,6 +470,38 @@ TEST(SessionSim, ANewHostIsReachedWhereItsRouterForwardsItsSessionPort) {
         }
 }
 
+// Through the lobby, a joiner tries the host's own address and, when that does not answer in
+// time, the host's relay; with neither, it is told within the time of both tries.
+TEST(SessionSim, AJoinerTriesTheHostsRelayOnlyWhenItsOwnAddressDoesNotAnswer) {
+    const TAddress nowhere{htonl(0x0B0000FE), 40000};
+    for (std::uint32_t seed = 1; seed <= 30; ++seed) {
+        TSim sim(seed, {.Loss = 0.05});
+        for (int i = 0; i < 4; ++i)
+            sim.Add();
+        Host(sim, 0);
+        const TAddress host = sim.At(0).Address;
+        const struct {
+            TAddress Direct;
+            TAddress Relay;
+            bool Joins;
+        } cases[] = {{host, nowhere, true}, {nowhere, host, true}, {nowhere, nowhere, false}};
+        for (int i = 0; i < 3; ++i) {
+            const auto start = sim.Now();
+            sim.JoinAt(i + 1, cases[i].Direct, cases[i].Relay);
+            ASSERT_TRUE(sim.RunUntil([&] { return sim.At(i + 1).JoinResult.has_value(); },
+                                     dplay::TSessionCore::kDirectTime +
+                                         dplay::TSessionCore::kJoinTime + 1s))
+                << "seed " << seed << " case " << i;
+            EXPECT_EQ(*sim.At(i + 1).JoinResult == DP_OK, cases[i].Joins)
+                << "seed " << seed << " case " << i;
+            // A host that answers at its own address is joined before the relay is due.
+            if (i == 0) {
+                EXPECT_LT(sim.Now() - start, dplay::TSessionCore::kDirectTime) << "seed " << seed;
+            }
+        }
+    }
+}
+
 TEST(SessionSim, SendsHeldWhileTheHostChangesArriveUpToTheirLimitAndNoFurther) {
     TSim sim(7, {});
     for (int i = 0; i < 3; ++i)
