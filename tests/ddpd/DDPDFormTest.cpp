@@ -105,9 +105,10 @@ TEST_F(Dialog, OpensWithThePromptAndTheLayoutOfItsFormDescription) {
     const int result = RunDialog(*Player, [](TDDPDForm& f) {
         EXPECT_EQ(f.windowTitle(), Q("接続"));
         EXPECT_EQ(f.size(), QSize(512, 306));
-        ASSERT_EQ(f.ServiceProviderBox->count(), 3);
+        ASSERT_EQ(f.ServiceProviderBox->count(), 4);
         EXPECT_EQ(f.ServiceProviderBox->itemText(0), Q("(接続方法を選んでください)"));
-        EXPECT_EQ(f.ServiceProviderBox->itemText(2), Q("ループバック (このコンピュータ)"));
+        EXPECT_EQ(f.ServiceProviderBox->itemText(2), Q("インターネット (ロビー)"));
+        EXPECT_EQ(f.ServiceProviderBox->itemText(3), Q("ループバック (このコンピュータ)"));
         EXPECT_EQ(f.ServiceProviderBox->currentIndex(), 0);
         EXPECT_EQ(f.SessionList->count(), 0);
         EXPECT_EQ(f.PlayerList->count(), 0);
@@ -171,7 +172,7 @@ TEST_F(Dialog, OpensWithThePromptAndTheLayoutOfItsFormDescription) {
 TEST_F(Dialog, APlayerPicksTheProviderSeesTheSessionAndItsPlayersAndJoins) {
     const int result = RunDialog(*Player, [](TDDPDForm& f) {
         ChooseProvider(f, Qt::Key_End);
-        EXPECT_EQ(f.ServiceProviderBox->currentIndex(), 2);
+        EXPECT_EQ(f.ServiceProviderBox->currentIndex(), 3);
         EXPECT_EQ(Items(f.SessionList), std::vector<std::string>{"regatta"});
         EXPECT_TRUE(f.GroupBox1->isEnabled());
         EXPECT_TRUE(f.NewSessionBtn->isEnabled());
@@ -319,8 +320,8 @@ TEST_F(Dialog, ASearchThatFindsNothingSaysSoInTheSessionList) {
         auto host = LoadedComponent();
         ASSERT_EQ(host->SelectConnection(kLoopbackProvider), 0);
         ASSERT_EQ(host->CreateSession("regatta", "anna", "anna"), 0);
-        ChooseProvider(f, Qt::Key_Up);
-        ChooseProvider(f, Qt::Key_Down);
+        ChooseProvider(f, Qt::Key_Home);
+        ChooseProvider(f, Qt::Key_End);
         EXPECT_EQ(Items(f.SessionList), std::vector<std::string>{"regatta"});
         EXPECT_TRUE(f.SessionList->EmptyText().isEmpty());
     });

@@ -149,16 +149,17 @@ TEST_F(Component, InAFormDesignerItCreatesNoServiceObject) {
 
 TEST_F(Component, ASecondProviderChoiceGetsAFreshServiceObjectAndTheSameProviderList) {
     auto c = LoadedComponent();
-    ASSERT_EQ(c->Connections->Count(), 2);
+    ASSERT_EQ(c->Connections->Count(), 3);
     EXPECT_EQ(c->Connections->Strings(0), "TCP/IP");
-    EXPECT_EQ(c->Connections->Strings(1), "ループバック (このコンピュータ)");
+    EXPECT_EQ(c->Connections->Strings(1), "インターネット (ロビー)");
+    EXPECT_EQ(c->Connections->Strings(2), "ループバック (このコンピュータ)");
     ASSERT_EQ(c->SelectConnection(kLoopbackProvider), 0);
     // Would be refused (already initialised) by the first object.
     ASSERT_EQ(c->SelectConnection(kLoopbackProvider), 0);
     EXPECT_EQ(DirectPlayFailures().Calls("CoCreateInstance"), 2);
     EXPECT_EQ(DirectPlayFailures().Calls("IDirectPlay3A::InitializeConnection"), 2);
-    ASSERT_EQ(c->Connections->Count(), 2);
-    EXPECT_EQ(c->Connections->Strings(1), "ループバック (このコンピュータ)");
+    ASSERT_EQ(c->Connections->Count(), 3);
+    EXPECT_EQ(c->Connections->Strings(2), "ループバック (このコンピュータ)");
     EXPECT_TRUE(c->ConnectionReady);
 }
 

@@ -21,8 +21,9 @@ std::uint16_t UsePrivateQueryPort();
 bool PumpUntil(const std::function<bool()>& Done,
                std::chrono::milliseconds Limit = std::chrono::milliseconds(5000));
 
-// The provider that stays on this computer (127.0.0.1 only).
-inline constexpr int kLoopbackProvider = 1;
+// The provider that stays on this computer (127.0.0.1 only), after "TCP/IP" and the internet
+// lobby.
+inline constexpr int kLoopbackProvider = 2;
 
 // A loaded component with the zero application identifier.
 std::unique_ptr<ddpd::TDDPD> LoadedComponent();
