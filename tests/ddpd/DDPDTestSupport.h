@@ -22,7 +22,7 @@ bool PumpUntil(const std::function<bool()>& Done,
                std::chrono::milliseconds Limit = std::chrono::milliseconds(5000));
 
 // The provider that stays on this computer (127.0.0.1 only).
-inline constexpr int kLoopbackProvider = 1;
+inline constexpr int kLoopbackProvider = 2;
 
 // A loaded component with the zero application identifier.
 std::unique_ptr<ddpd::TDDPD> LoadedComponent();
