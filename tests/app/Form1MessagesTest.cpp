@@ -269,6 +269,25 @@ TEST_F(GameMessages, EightBitTemplateWithoutAColourCountGetsAFullPalette) {
     EXPECT_EQ(clrUsed, 256u);
 }
 
+TEST(HullBitmap, AColourCountPastTwoHundredFiftySixFallsBackToAllTheBitsCanName) {
+    // Up to 256 the count is taken as written, as the exchange has always done; past it the
+    // palette read is the one the depth's indices name, never the count given.
+    const struct {
+        std::uint16_t Bits;
+        std::uint32_t ClrUsed;
+        std::int32_t Colours;
+    } cases[] = {{8, 256, 256}, {8, 257, 256}, {4, 256, 256}, {4, 257, 16}};
+    for (const auto& c : cases) {
+        TBytes b = ReadAll(Fixture("palette8.bmp"));
+        std::memcpy(b.data() + 28, &c.Bits, 2);
+        std::memcpy(b.data() + 46, &c.ClrUsed, 4);
+        const auto parsed = ParseHullBitmap(b);
+        ASSERT_TRUE(parsed.has_value()) << c.Bits << " bits, " << c.ClrUsed;
+        EXPECT_EQ(parsed->ColourCount, c.Colours) << c.Bits << " bits, " << c.ClrUsed;
+        EXPECT_EQ(parsed->InfoAndPalette.size(), 40u + 4u * std::size_t(c.Colours));
+    }
+}
+
 TEST_F(GameMessages, ALengthOtherThanTheTemplatesIsNeitherWrittenNorApplied) {
     UseTemplate("palette8.bmp"); // its image is 1024 bytes
     WriteAll(Folder / "ENTEX.BMP", {1, 2, 3});

@@ -83,6 +83,21 @@ void AnswerMessageBox(QString& Said) {
     timer->start(10);
 }
 
+// How many message boxes showed while Action ran; each is closed as it shows.
+int BoxesDuring(const std::function<void()>& Action) {
+    int shown = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++shown;
+            box->reject();
+        }
+    });
+    timer.start(10);
+    Action();
+    return shown;
+}
+
 struct Dialog : ::testing::Test {
     void SetUp() override {
         UsePrivateQueryPort();
@@ -341,6 +356,11 @@ TEST_F(Dialog, AFailedSearchKeepsTheDialogOpenForAnotherTryAndThePromptDoesNothi
         EXPECT_FALSE(f.NewSessionBtn->isEnabled());
         EXPECT_EQ(f.SessionList->count(), 0);
         EXPECT_FALSE(AnyMessageBox());
+        // A player who cancelled the address question knows why already.
+        DirectPlayFailures().Fail("IDirectPlay3A::EnumSessions", DPERR_USERCANCEL);
+        EXPECT_EQ(BoxesDuring([&f] { ChooseProvider(f, Qt::Key_Up); }), 0);
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_FALSE(f.GroupBox1->isEnabled());
         const int searches = DirectPlayFailures().Calls("IDirectPlay3A::EnumSessions");
         ChooseProvider(f, Qt::Key_Home); // the prompt
         EXPECT_EQ(DirectPlayFailures().Calls("IDirectPlay3A::EnumSessions"), searches);

@@ -77,24 +77,31 @@ TEST(RasterizerEdges, ColoursOnAnEightBitTargetTakeThePaletteEntryNearestTheirCe
     // pair of entries one level apart in distance, so a centre moved by one level picks the
     // other entry of the pair.
     TMemoryTarget m(4, 2, 8, 16);
-    std::fill(std::begin(m.Palette), std::end(m.Palette), 0xFF);
-    auto entry = [&](int I, int R, int G) {
-        m.Palette[I * 4] = std::uint8_t(R), m.Palette[I * 4 + 1] = std::uint8_t(G);
-        m.Palette[I * 4 + 2] = 0;
-    };
-    entry(1, 17, 0), entry(2, 24, 0), entry(3, 0, 16), entry(4, 0, 23), entry(5, 0, 31);
-    // Each row runs across a cell boundary: the last level of one cell, the first of the next.
-    const std::uint32_t texels[8] = {16 << 16, 23 << 16, 24 << 16, 31 << 16,
-                                     16 << 8,  23 << 8,  24 << 8,  31 << 8};
-    const TRasterTexture texture{texels, 4, 2};
+    // The same lookup then serves a palette with the entries moved: indices the first palette
+    // chose would now show white.
     TPaletteLookup lookup;
-    TRasterizer r(m.Describe(), {0, 0, 4, 2}, 1.0f, 0.01f, &lookup);
-    r.Clear();
-    DrawRect(r, 4, 2, 0, 0, 1, 1, &texture);
-    const std::uint32_t expected[8] = {17 << 16, 17 << 16, 24 << 16, 24 << 16,
-                                       23 << 8,  23 << 8,  31 << 8,  31 << 8};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(m.At(i % 4, i / 4), expected[i]) << "pixel " << i;
+    for (const int moved : {0, 10}) {
+        SCOPED_TRACE(moved);
+        std::fill(std::begin(m.Palette), std::end(m.Palette), 0xFF);
+        auto entry = [&](int I, int R, int G) {
+            m.Palette[(I + moved) * 4] = std::uint8_t(R);
+            m.Palette[(I + moved) * 4 + 1] = std::uint8_t(G);
+            m.Palette[(I + moved) * 4 + 2] = 0;
+        };
+        entry(1, 17, 0), entry(2, 24, 0), entry(3, 0, 16), entry(4, 0, 23), entry(5, 0, 31);
+        // Each row runs across a cell boundary: the last level of one cell, the first of the
+        // next.
+        const std::uint32_t texels[8] = {16 << 16, 23 << 16, 24 << 16, 31 << 16,
+                                         16 << 8,  23 << 8,  24 << 8,  31 << 8};
+        const TRasterTexture texture{texels, 4, 2};
+        TRasterizer r(m.Describe(), {0, 0, 4, 2}, 1.0f, 0.01f, &lookup);
+        r.Clear();
+        DrawRect(r, 4, 2, 0, 0, 1, 1, &texture);
+        const std::uint32_t expected[8] = {17 << 16, 17 << 16, 24 << 16, 24 << 16,
+                                           23 << 8,  23 << 8,  31 << 8,  31 << 8};
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(m.At(i % 4, i / 4), expected[i]) << "pixel " << i;
+    }
 }
 
 TEST(RasterizerEdges, ATriangleLargerThanTheTargetFillsItToItsLastPixelAndNoFurther) {

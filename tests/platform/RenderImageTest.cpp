@@ -112,12 +112,15 @@ TEST(RenderImage, LightingFollowsTheNormalsAndTheLowerOfTheTwoQualities) {
         // Geometry facing the camera in both; the normals decide the light.
         left->AddVisual(f.Mesh(TRenderFixture::Square(8), {1, 0.5f, 0}, c.Mesh, {0, 0, -1}));
         right->AddVisual(f.Mesh(TRenderFixture::Square(8), {1, 0.5f, 0}, c.Mesh, {0, 0, 1}));
-        f.Draw();
-        const std::uint32_t toward = f.Memory.At(20, 32), away = f.Memory.At(44, 32);
-        EXPECT_NEAR(Red(toward), c.Toward, 2) << c.Device << " " << c.Mesh;
-        EXPECT_NEAR(Green(toward), c.Toward / 2, 2);
-        EXPECT_NEAR(Red(away), c.Away, 2) << c.Device << " " << c.Mesh;
-        EXPECT_EQ(Blue(toward), 0);
+        // A second frame lights the same: the lights are gathered anew, not added again.
+        for (int frame = 0; frame < 2; ++frame) {
+            f.Draw();
+            const std::uint32_t toward = f.Memory.At(20, 32), away = f.Memory.At(44, 32);
+            EXPECT_NEAR(Red(toward), c.Toward, 2) << c.Device << " " << c.Mesh << " " << frame;
+            EXPECT_NEAR(Green(toward), c.Toward / 2, 2);
+            EXPECT_NEAR(Red(away), c.Away, 2) << c.Device << " " << c.Mesh;
+            EXPECT_EQ(Blue(toward), 0);
+        }
     }
 }
 

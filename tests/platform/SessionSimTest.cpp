@@ -570,6 +570,12 @@ TEST(SessionSim, ASessionTakesPlayersUpToItsMaximumAndNotOneMore) {
     sim.Run(100ms);
     EXPECT_NE(sim.At(0).Players[request].first, DP_OK);
     EXPECT_EQ(sim.At(0).Shown.size(), 2u);
+    // A machine already in hears its refusal at once, not when its request gives up.
+    const auto more = sim.CreatePlayer(1, "more");
+    sim.Run(500ms);
+    ASSERT_EQ(sim.At(1).Players.count(more), 1u);
+    EXPECT_EQ(sim.At(1).Players[more].first, DPERR_CANTADDPLAYER);
+    EXPECT_EQ(sim.At(1).Shown.size(), 2u);
 }
 
 TEST(SessionSim, JoiningDisabledKeepsOtherMachinesOutButNotTheHostsOwnPlayers) {
