@@ -279,6 +279,12 @@ TEST_F(Dialog, ACreateOrJoinThatFailsSaysWhyAndTheDialogStaysOpenForAnotherTry) 
              ClickSession(f, 0);
          },
          "セッションの参加者を確認できませんでした。\nセッションが見つかりません。"},
+        {"a lobby that refuses the sign-in",
+         [&](TDDPDForm& f) {
+             DirectPlayFailures().Fail("IDirectPlay3A::Open", DPERR_LOGONDENIED);
+             ClickSession(f, 0);
+         },
+         "セッションの参加者を確認できませんでした。\nロビーサーバーがサインインを断りました。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
