@@ -87,6 +87,7 @@ struct TLobbyLink::TState {
     std::deque<std::function<void()>> Commands;     // run on the lobby's thread
     std::map<std::string, TLobbySession> Announced; // by occupant
     std::string OwnAnnouncement;
+    std::mutex HandlerLock; // guards PunchHandler, also while it runs
     std::function<void(const TPunchRequest&)> PunchHandler;
     std::optional<TAddress> Stun;
     std::optional<TRelayService> Turn;
@@ -294,13 +295,11 @@ struct TLobbyLink::TState {
         const auto request = text ? DecodePunchRequest(*text) : std::nullopt;
         if (!request)
             return 1;
-        std::function<void(const TPunchRequest&)> handler;
-        {
-            std::lock_guard<std::mutex> g(self->Lock);
-            handler = self->PunchHandler;
-        }
-        if (handler)
-            handler(*request);
+        // Called under its own lock, so that whoever takes the handler away knows it is no
+        // longer running once OnPunch returns.
+        std::lock_guard<std::mutex> g(self->HandlerLock);
+        if (self->PunchHandler)
+            self->PunchHandler(*request);
         return 1;
     }
 
@@ -422,7 +421,7 @@ bool TLobbyLink::AskPunch(const TPunchRequest& Request) {
 }
 
 void TLobbyLink::OnPunch(std::function<void(const TPunchRequest&)> Handler) {
-    std::lock_guard<std::mutex> g(State->Lock);
+    std::lock_guard<std::mutex> g(State->HandlerLock);
     State->PunchHandler = std::move(Handler);
 }
 

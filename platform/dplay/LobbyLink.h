@@ -57,7 +57,8 @@ public:
     // Asks the occupant announcing Instance to punch towards Request.From; false when no one
     // announces it.
     bool AskPunch(const TPunchRequest& Request);
-    // Called on the lobby's thread for each well-formed request that reaches this machine.
+    // Called on the lobby's thread for each well-formed request that reaches this machine;
+    // once OnPunch returns, the handler it replaced runs no more.
     void OnPunch(std::function<void(const TPunchRequest&)> Handler);
     // Where to ask for this machine's outside address: the server's own answer if it gave
     // one, else the lobby's address on the usual port.

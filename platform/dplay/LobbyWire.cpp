@@ -19,7 +19,8 @@ std::string ToText(const std::vector<std::uint8_t>& Bytes) {
 }
 
 std::optional<std::vector<std::uint8_t>> FromText(std::string_view Text) {
-    if (Text.size() > kMaxLobbyText)
+    // No record of ours is empty; nor may the decoder be handed no buffer at all.
+    if (Text.empty() || Text.size() > kMaxLobbyText)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(Text.size());
     std::size_t length = 0;
