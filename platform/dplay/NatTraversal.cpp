@@ -48,6 +48,12 @@ void TNatTraversal::Requested(const TPunchRequest& Request, const GUID& Hosted, 
         Pump->Permit(Request.From, Now);
 }
 
+std::optional<TAddress> TNatTraversal::Public() const {
+    if (NeedRelay)
+        return Pump ? Pump->Relayed() : std::nullopt;
+    return Mapped;
+}
+
 std::optional<TAddress> TNatTraversal::MachineAt(TAddress Seen) const {
     return Pump ? Pump->MachineAt(Seen) : std::nullopt;
 }
@@ -68,12 +74,15 @@ void TNatTraversal::Tick(TTime Now, const std::vector<TAddress>& Members,
         Send(*Server, EncodeStun(request));
     }
     // The lobby hands out its relay's credentials soon after signing in.
-    if (Hosted && !Pump)
+    if ((Hosted || NeedRelay) && !Pump)
         if (const auto relay = Lobby->Relay()) {
             Pump = std::make_unique<TRelayPump>(
                 relay->Server, TTurnCredentials{relay->Username, relay->Password}, EnetPort);
             Pump->Start(Now);
         }
+    if (Pump && NeedRelay)
+        for (const TAddress& m : Members)
+            Pump->Permit(m, Now);
     if (Pump)
         Pump->Service(Now);
     Plan.Members(Members);

@@ -34,7 +34,13 @@ public:
     bool Take(std::span<const std::uint8_t> Bytes, TAddress From);
     // Once the address server answered (or could not be asked), and what it said.
     bool Settled() const { return Answered || Asked >= kAskTimes || !Server; }
-    std::optional<TAddress> Public() const { return Mapped; }
+    // Where the others can reach this machine: where its router lets it in from, or its own
+    // relay once it is known that no punch reaches it.
+    std::optional<TAddress> Public() const;
+    // No punch reaches this machine (its router gives every destination a port of its own):
+    // it keeps a relay of its own, so that it can be reached should it host, and lets the
+    // session's other machines through it.
+    void Unpunchable() { NeedRelay = true; }
 
     // A joiner's request from the lobby, for the session this machine hosts now.
     void Requested(const TPunchRequest& Request, const GUID& Hosted, TTime Now);
@@ -60,6 +66,7 @@ private:
     bool Announced = false;
     std::uint16_t EnetPort = 0;
     std::unique_ptr<TRelayPump> Pump;
+    bool NeedRelay = false;
 };
 
 } // namespace dplay

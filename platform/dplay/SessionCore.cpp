@@ -360,14 +360,14 @@ void TSessionCore::Join(TAddress Host, TAddress Own, const GUID& App, const GUID
 }
 
 // The host's own address did not answer in time: its relay is tried instead, with the time a
-// join has.
+// join has. The host is still known by its own address, which its players' machine is.
 bool TSessionCore::FallBack(TTime Now) {
     if (Role != TRole::Joining || !JoinRelay)
         return false;
     if (HostConn)
         Close(std::exchange(HostConn, 0), true);
-    HostAddress = *std::exchange(JoinRelay, std::nullopt);
-    HostConn = Open(HostAddress);
+    ThroughRelay = true;
+    HostConn = Open(*std::exchange(JoinRelay, std::nullopt));
     JoinDeadline = Now + kJoinTime;
     return true;
 }

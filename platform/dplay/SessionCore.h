@@ -194,6 +194,8 @@ public:
     // After Leave, once the goodbyes are out or their time is up.
     bool Finished() const { return Done; }
     bool IsHost() const { return Role == TRole::Host; }
+    // This machine reached its host only through the host's relay: no punch reaches it.
+    bool CameThroughRelay() const { return ThroughRelay; }
     std::vector<DPID> PlayerIds() const;
     // Where the other machines of the session say their routers let them in from.
     std::vector<TAddress> OtherPublics() const;
@@ -360,6 +362,7 @@ private:
     std::optional<TTime> JoinDeadline;
     std::optional<TAddress> JoinRelay; // tried at RelayAt unless the host answered
     TTime RelayAt{};
+    bool ThroughRelay = false;
     std::map<std::uint32_t, TRequest> Requests; // by request number, which is also the nonce
 
     // While the host changes.

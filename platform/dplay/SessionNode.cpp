@@ -168,7 +168,7 @@ struct TSessionNode::TState {
         TAddress Relay;
     };
     std::optional<TPendingJoin> PendingJoin;
-    bool ToldReachable = false;
+    std::optional<TAddress> Told; // where the others were told this machine is reached
 
     ~TState() {
         Shutdown();
@@ -473,9 +473,11 @@ struct TSessionNode::TState {
     void Traverse(TTime Now) {
         if (!Traversal)
             return;
-        if (const auto mapped = Traversal->Public(); mapped && !ToldReachable) {
-            ToldReachable = true;
-            Core.Reachable(*mapped, Now);
+        if (Core.CameThroughRelay())
+            Traversal->Unpunchable();
+        if (const auto reachable = Traversal->Public(); reachable && reachable != Told) {
+            Told = reachable;
+            Core.Reachable(*reachable, Now);
         }
         if (PendingJoin && Traversal->Settled()) {
             const TPendingJoin j = *std::exchange(PendingJoin, std::nullopt);

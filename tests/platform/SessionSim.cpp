@@ -118,7 +118,7 @@ void TSim::Carry(int Machine, dplay::TAction& Action) {
         TLink link;
         link.A = {Machine, c->Conn, nullptr};
         for (auto& other : Machines)
-            if (other->Address == c->To)
+            if (other->Address == c->To || other->RelayAt == c->To)
                 link.B.Machine = other->Index;
         Links.push_back(link);
         const bool reachable =

@@ -57,6 +57,7 @@ struct TMachine {
     // Where others see its connections come from, when a router translates them to an address
     // nobody can connect to.
     std::optional<TAddress> SeenAs;
+    std::optional<TAddress> RelayAt; // a relay that passes what reaches it on to this machine
     std::optional<HRESULT> JoinResult;
     std::map<std::uint32_t, std::pair<HRESULT, DPID>> Players; // request -> result
     std::vector<dplay::TPlayerView> Shown;                     // what the application lists

@@ -471,20 +471,25 @@ TEST(SessionSim, ANewHostIsReachedWhereItsRouterForwardsItsSessionPort) {
 }
 
 // Through the lobby, a joiner tries the host's own address and, when that does not answer in
-// time, the host's relay; with neither, it is told within the time of both tries.
+// time, the host's relay; with neither, it is told within the time of both tries. One that came
+// through the relay still knows the host by its own address, and so knows its players gone with
+// it when it vanishes.
 TEST(SessionSim, AJoinerTriesTheHostsRelayOnlyWhenItsOwnAddressDoesNotAnswer) {
-    const TAddress nowhere{htonl(0x0B0000FE), 40000};
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
         TSim sim(seed, {.Loss = 0.05});
         for (int i = 0; i < 4; ++i)
             sim.Add();
         Host(sim, 0);
-        const TAddress host = sim.At(0).Address;
+        const TAddress host = sim.At(0).Address, nowhere{htonl(0x0B0000FE), 40000};
+        // Where the host's router would be, which does not answer this joiner, and its relay.
+        const TAddress outside{htonl(0x0B00000B), host.Port};
+        sim.At(0).RelayAt = TAddress{htonl(0x0B000035), 49200};
         const struct {
             TAddress Direct;
             TAddress Relay;
             bool Joins;
-        } cases[] = {{host, nowhere, true}, {nowhere, host, true}, {nowhere, nowhere, false}};
+        } cases[] = {
+            {host, nowhere, true}, {outside, *sim.At(0).RelayAt, true}, {nowhere, nowhere, false}};
         for (int i = 0; i < 3; ++i) {
             const auto start = sim.Now();
             sim.JoinAt(i + 1, cases[i].Direct, cases[i].Relay);
@@ -499,6 +504,13 @@ TEST(SessionSim, AJoinerTriesTheHostsRelayOnlyWhenItsOwnAddressDoesNotAnswer) {
                 EXPECT_LT(sim.Now() - start, dplay::TSessionCore::kDirectTime) << "seed " << seed;
             }
         }
+        for (int i = 1; i <= 2; ++i)
+            sim.CreatePlayer(i, "p" + std::to_string(i));
+        sim.Run(2s);
+        sim.Vanish(0);
+        sim.Run(10s);
+        EXPECT_RUN(seed, sim, Agreement(sim));
+        EXPECT_EQ(sim.At(1).Core->IsHost() + sim.At(2).Core->IsHost(), 1) << "seed " << seed;
     }
 }
 
