@@ -5,6 +5,7 @@
 #include <sodium.h>
 #include <strophe.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -18,7 +19,6 @@ namespace {
 
 constexpr const char* kLobbyNs = "urn:marevo:lobby:1";
 constexpr const char* kMucNs = "http://jabber.org/protocol/muc";
-constexpr const char* kMucUserNs = "http://jabber.org/protocol/muc#user";
 constexpr const char* kDiscoNs = "urn:xmpp:extdisco:2";
 // Longest host name, user name or password of a service the server hands out.
 constexpr std::size_t kMaxServiceText = 255;
@@ -375,22 +375,17 @@ HRESULT TLobbyLink::Enter(const std::function<void()>& Pump) {
 
 std::vector<TLobbySession> TLobbyLink::Sessions(const GUID& Application) {
     std::lock_guard<std::mutex> g(State->Lock);
+    const auto& announced = State->Announced;
     std::vector<TLobbySession> found;
-    for (const auto& [occupant, s] : State->Announced) {
-        if (s.Reply.Application != Application)
-            continue;
-        // Two occupants announcing one instance: one of them lies, and neither is shown.
-        const auto same = [&](const TLobbySession& o) {
-            return o.Reply.Instance == s.Reply.Instance;
-        };
-        const auto twin = std::find_if(found.begin(), found.end(), same);
-        if (twin != found.end()) {
-            twin->Reply.Instance = GUID{};
-            continue;
-        }
-        found.push_back(s);
+    for (const auto& entry : announced) {
+        const TLobbySession& s = entry.second;
+        // Occupants announcing one instance: all but one of them lie, and none is shown.
+        const auto claims = std::count_if(announced.begin(), announced.end(), [&](const auto& e) {
+            return e.second.Reply.Instance == s.Reply.Instance;
+        });
+        if (s.Reply.Application == Application && claims == 1)
+            found.push_back(s);
     }
-    std::erase_if(found, [](const TLobbySession& s) { return s.Reply.Instance == GUID{}; });
     return found;
 }
 
