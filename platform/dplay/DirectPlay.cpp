@@ -172,31 +172,22 @@ HRESULT TDirectPlay::EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
         return DPERR_UNINITIALIZED;
     if (!lpsd || lpsd->dwSize != sizeof(DPSESSIONDESC2) || !lpEnumSessionsCallback2)
         return DPERR_INVALIDPARAMS;
-    const bool gui = OnGuiThread();
-    if (Connection->Kind == TProviderKind::TcpIp && Connection->Host.empty() && !AddressAsked) {
-        // Nobody to ask without a window system; and the local network is searched only when
-        // a player asked for it.
-        if (!gui)
-            return DPERR_NOCONNECTION;
-        std::string address = LastHostAddress();
-        if (!AskHostAddress(address))
+    // Either provider without a place to search asks the player once, with what it was told
+    // last. Nobody is there to ask without a window system; and the local network is searched
+    // only when a player asked for it.
+    if (Connection->Kind != TProviderKind::Loopback && Connection->Host.empty() && !AddressAsked) {
+        const bool lobby = Connection->Kind == TProviderKind::Lobby;
+        if (!OnGuiThread())
+            return lobby ? DPERR_MAREVO_NOLOBBY : DPERR_NOCONNECTION;
+        std::string answer = lobby ? LastLobbyServer() : LastHostAddress();
+        if (!(lobby ? AskLobbyServer(answer) : AskHostAddress(answer)))
             return DPERR_USERCANCEL;
-        SetLastHostAddress(address);
-        Connection->Host = address;
+        (lobby ? SetLastLobbyServer : SetLastHostAddress)(answer);
+        Connection->Host = answer;
         AddressAsked = true;
     }
     std::vector<TFoundSession> found;
     if (Connection->Kind == TProviderKind::Lobby) {
-        if (Connection->Host.empty() && !AddressAsked) {
-            if (!gui)
-                return DPERR_MAREVO_NOLOBBY;
-            std::string server = LastLobbyServer();
-            if (!AskLobbyServer(server))
-                return DPERR_USERCANCEL;
-            SetLastLobbyServer(server);
-            Connection->Host = server;
-            AddressAsked = true;
-        }
         if (const HRESULT hr = SearchLobby(lpsd->guidApplication, found); hr != DP_OK)
             return hr;
     } else if (const HRESULT hr = SearchNetwork(lpsd->guidApplication, dwTimeout, found);
@@ -258,13 +249,9 @@ HRESULT TDirectPlay::SearchLobby(const GUID& Application, std::vector<TFoundSess
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    LobbySessions.clear();
-    LobbyRelays.clear();
-    for (auto& s : Lobby->Sessions(Application)) {
+    LobbySessions = Lobby->Sessions(Application);
+    for (const auto& s : LobbySessions)
         Found.push_back({s.Reply, s.Host.Ip});
-        LobbySessions.push_back(Found.back());
-        LobbyRelays.push_back(s.Relay);
-    }
     return DP_OK;
 }
 
@@ -315,10 +302,9 @@ HRESULT TDirectPlay::Open(LPDPSESSIONDESC2 lpsd, DWORD dwFlags) {
         if (lpsd->dwReserved1 == 0 || lpsd->dwReserved2 == 0 || lpsd->dwReserved2 > 0xFFFF)
             return DPERR_NOSESSIONS;
         TAddress relay;
-        for (std::size_t i = 0; i < LobbySessions.size(); ++i)
-            if (LobbySessions[i].Reply.Instance == lpsd->guidInstance &&
-                LobbySessions[i].Ip == lpsd->dwReserved1)
-                relay = LobbyRelays[i];
+        for (const auto& s : LobbySessions)
+            if (s.Reply.Instance == lpsd->guidInstance && s.Host.Ip == lpsd->dwReserved1)
+                relay = s.Relay;
         hr = node->Join(lpsd->dwReserved1, static_cast<std::uint16_t>(lpsd->dwReserved2),
                         lpsd->guidApplication, lpsd->guidInstance, relay);
     } else {

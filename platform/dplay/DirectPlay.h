@@ -28,6 +28,7 @@ namespace dplay {
 
 class TLobbyLink;
 struct TFoundSession;
+struct TLobbySession;
 
 // Our providers' identifiers.
 inline constexpr GUID DPSPGUID_MAREVO_TCPIP{
@@ -71,8 +72,7 @@ private:
     std::unique_ptr<TSessionNode> Node;
     // The internet lobby, kept from the search through the session it found.
     std::shared_ptr<TLobbyLink> Lobby;
-    std::vector<TFoundSession> LobbySessions; // the last found there, with their relays
-    std::vector<TAddress> LobbyRelays;        // of LobbySessions, in order
+    std::vector<TLobbySession> LobbySessions; // the last found there, with their relays
 
     HRESULT EnterLobby();
     HRESULT SearchLobby(const GUID& Application, std::vector<TFoundSession>& Found);

@@ -187,19 +187,20 @@ struct TLobbyLink::TState {
         SendPresence();
         xmpp_stanza_t* iq = xmpp_iq_new(Ctx, "get", "services");
         xmpp_stanza_set_to(iq, Config.Domain.c_str());
-        xmpp_stanza_t* services = xmpp_stanza_new(Ctx);
-        xmpp_stanza_set_name(services, "services");
-        xmpp_stanza_set_ns(services, kDiscoNs);
-        xmpp_stanza_add_child(iq, services);
-        xmpp_stanza_release(services);
+        AddChild(Ctx, iq, "services", kDiscoNs);
         xmpp_send(Conn, iq);
         xmpp_stanza_release(iq);
     }
 
-    static xmpp_stanza_t* Child(xmpp_ctx_t* Ctx, const char* Name, const char* Ns) {
+    // A new element inside Parent, which holds it from then on.
+    static xmpp_stanza_t* AddChild(xmpp_ctx_t* Ctx, xmpp_stanza_t* Parent, const char* Name,
+                                   const char* Ns = nullptr) {
         xmpp_stanza_t* child = xmpp_stanza_new(Ctx);
         xmpp_stanza_set_name(child, Name);
-        xmpp_stanza_set_ns(child, Ns);
+        if (Ns)
+            xmpp_stanza_set_ns(child, Ns);
+        xmpp_stanza_add_child(Parent, child);
+        xmpp_stanza_release(child);
         return child;
     }
 
@@ -222,20 +223,10 @@ struct TLobbyLink::TState {
         }
         xmpp_stanza_t* presence = xmpp_presence_new(Ctx);
         xmpp_stanza_set_to(presence, (RoomJid + "/" + Nick).c_str());
-        xmpp_stanza_t* muc = Child(Ctx, "x", kMucNs);
-        xmpp_stanza_t* history = xmpp_stanza_new(Ctx);
-        xmpp_stanza_set_name(history, "history");
-        xmpp_stanza_set_attribute(history, "maxstanzas", "0");
-        xmpp_stanza_add_child(muc, history);
-        xmpp_stanza_release(history);
-        xmpp_stanza_add_child(presence, muc);
-        xmpp_stanza_release(muc);
-        if (!announcement.empty()) {
-            xmpp_stanza_t* game = Child(Ctx, "game", kLobbyNs);
-            AddText(Ctx, game, announcement);
-            xmpp_stanza_add_child(presence, game);
-            xmpp_stanza_release(game);
-        }
+        xmpp_stanza_t* muc = AddChild(Ctx, presence, "x", kMucNs);
+        xmpp_stanza_set_attribute(AddChild(Ctx, muc, "history"), "maxstanzas", "0");
+        if (!announcement.empty())
+            AddText(Ctx, AddChild(Ctx, presence, "game", kLobbyNs), announcement);
         xmpp_send(Conn, presence);
         xmpp_stanza_release(presence);
     }
@@ -339,10 +330,7 @@ struct TLobbyLink::TState {
             return;
         xmpp_stanza_t* message =
             xmpp_message_new(Ctx, "chat", (RoomJid + "/" + Occupant).c_str(), nullptr);
-        xmpp_stanza_t* punch = Child(Ctx, "punch", kLobbyNs);
-        AddText(Ctx, punch, Text);
-        xmpp_stanza_add_child(message, punch);
-        xmpp_stanza_release(punch);
+        AddText(Ctx, AddChild(Ctx, message, "punch", kLobbyNs), Text);
         xmpp_send(Conn, message);
         xmpp_stanza_release(message);
     }
