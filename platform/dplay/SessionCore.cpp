@@ -507,7 +507,6 @@ void TSessionCore::Tick(TTime Now) {
     if (GraceEnd && Now >= *GraceEnd) {
         GraceEnd.reset();
         Waiting.clear();
-        WaitingBytes.clear();
         std::vector<DPID> gone;
         for (const auto& p : Players)
             if (!p.Local && !p.Confirmed)

@@ -202,6 +202,8 @@ public:
     const TMachineKey& Key() const { return Identity.Key(); }
     // Bytes of this machine's guaranteed messages still kept.
     std::size_t KeptBytes() const { return LogBytes; }
+    // Bytes a new host holds for machines that have yet to come back.
+    std::size_t HeldBytes() const;
 
 private:
     enum class TRole { Idle, Host, Joining, Client, Migrating, Lost };
@@ -374,9 +376,13 @@ private:
     // Host side.
     std::optional<TTime> GraceEnd;
     TTime NextBeat{};
-    // While the host changes: what was relayed for each machine (by key) not yet back.
-    std::map<TMachineKey, std::vector<std::vector<std::uint8_t>>> Waiting;
-    std::map<TMachineKey, std::size_t> WaitingBytes;
+    // While the host changes: what was relayed for each machine (by key) not yet back. The
+    // messages and their size stay in one entry, so that letting go of one lets go of both.
+    struct THeld {
+        std::vector<std::vector<std::uint8_t>> Messages;
+        std::size_t Bytes = 0;
+    };
+    std::map<TMachineKey, THeld> Waiting;
     TQueryLimiter Limiter;
 
     // The connection a newcomer may push out of a full table; 0 when every one is needed.

@@ -45,6 +45,13 @@ void TSessionCore::Resend(TConnId Conn) {
         }
 }
 
+std::size_t TSessionCore::HeldBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [key, held] : Waiting)
+        bytes += held.Bytes;
+    return bytes;
+}
+
 // The new host keeps what it relays for each machine that has yet to come back. One that
 // would need more than the limit could not be given all it missed, so it is not taken back.
 void TSessionCore::Hold(const TData& Data, const std::vector<std::uint8_t>& Bytes) {
@@ -54,13 +61,13 @@ void TSessionCore::Hold(const TData& Data, const std::vector<std::uint8_t>& Byte
             (Data.To == DPID_ALLPLAYERS || Data.To == p.Id))
             keys.insert(p.Key);
     for (const auto& key : keys) {
-        if (WaitingBytes[key] + Bytes.size() <= kMaxHeldBytes) {
-            WaitingBytes[key] += Bytes.size();
-            Waiting[key].push_back(Bytes);
+        THeld& held = Waiting[key];
+        if (held.Bytes + Bytes.size() <= kMaxHeldBytes) {
+            held.Bytes += Bytes.size();
+            held.Messages.push_back(Bytes);
             continue;
         }
         Waiting.erase(key);
-        WaitingBytes.erase(key);
         std::vector<DPID> gone;
         for (const auto& p : Players)
             if (!p.Local && !p.Confirmed && p.Key == key)

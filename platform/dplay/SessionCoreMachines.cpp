@@ -340,10 +340,9 @@ void TSessionCore::AcceptRejoin(TConnId Conn, TConn& C, const TRejoin& R) {
     SendTo(Conn, w);
     Resend(Conn);
     if (const auto waiting = Waiting.find(key); waiting != Waiting.end()) {
-        for (const auto& bytes : waiting->second)
+        for (const auto& bytes : waiting->second.Messages)
             SendBytes(Conn, bytes, true);
         Waiting.erase(waiting);
-        WaitingBytes.erase(key);
     }
     for (const auto& p : Players)
         if (p.Owner == Conn)
