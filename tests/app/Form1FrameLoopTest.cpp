@@ -302,15 +302,23 @@ TEST_F(FrameLoop, SpinnakerKeyWritesBackANegativeWindAngleAsZero) {
 }
 
 TEST_F(FrameLoop, CancelledDialogsOnlyResetTheClockReading) {
+    const std::string hull = std::string(MAREVO_BINARY_DIR) + "/app/HALTEX.BMP";
+    const std::string spinnaker = std::string(MAREVO_BINARY_DIR) + "/app/SPINTEX.BMP";
+    Form.OpenPictureDialog1.OnExecute = [&] { return hull; };
+    Form.H1Click();
+    Form.OpenPictureDialog1.OnExecute = [&] { return spinnaker; };
+    Form.S1Click();
     Form.OpenPictureDialog1.OnExecute = [] { return std::string(); };
     Clock.Advance(5000);
-    const std::string before = Form.HullTextureFile;
     Form.H1Click();
     EXPECT_EQ(Form.LastTime, Clock.timeGetTime());
-    EXPECT_EQ(Form.HullTextureFile, before);
+    EXPECT_EQ(Form.HullTextureFile, hull);
+    EXPECT_TRUE(Textured(1, kHull));
     Clock.Advance(5000);
     Form.S1Click();
     EXPECT_EQ(Form.LastTime, Clock.timeGetTime());
+    EXPECT_EQ(Form.SpinnakerTextureFile, spinnaker);
+    EXPECT_TRUE(Textured(1, kSpinnaker));
     Clock.Advance(5000);
     // The player cancels the connection dialog: nothing but the clock changes.
     QTimer::singleShot(0, [] {

@@ -247,18 +247,20 @@ TEST_F(DisplayTest, TheSurfaceWrapperTouchesNothingAndLeavesAKeptSurfaceAlone) {
 }
 
 TEST_F(DisplayTest, DestructionPutsTheScreenSaverBackAsItWasFound) {
-    BOOL active = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-    ASSERT_TRUE(active);
-    Start();
-    Display->SetDisableScreenSaver(true);
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-    EXPECT_FALSE(active);
-    Display->SetDisableScreenSaver(false);
-    Display->SetDisableScreenSaver(true);
-    Display.reset();
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-    EXPECT_TRUE(active);
+    for (const BOOL found : {TRUE, FALSE}) {
+        SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, found, nullptr, 0);
+        Start();
+        Display->SetDisableScreenSaver(true);
+        BOOL active = TRUE;
+        SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+        EXPECT_FALSE(active);
+        Display->SetDisableScreenSaver(false);
+        Display->SetDisableScreenSaver(true);
+        Display.reset();
+        SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+        EXPECT_EQ(active, found);
+    }
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
 }
 
 TEST_F(DisplayTest, FullScreenFlipsAndFallsBackToABlitWhenTheFlipFails) {

@@ -185,7 +185,12 @@ TEST_F(Texture, WithHardwareTheDeviceSurfaceIsLoadedFromASystemMemoryTwin) {
 TEST_F(Texture, ResourcesComeBeforeFilesAndArchiveEntriesGoThroughATemporaryFile) {
     Start(16, true, {dddd::DontUseHAL});
     dddd::TDDDDTexture t(Display.get());
+    // A file of the resource's name, in the folder a bare name is looked for in, loses to it.
+    WriteFile("SAMPLE.BMP", dddd::test::MakeBmp24(5, 3, [](int, int) { return 0xFFFFFFu; }));
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(Folder);
     t.LoadFromBitmap("SAMPLE.BMP", -1, -1);
+    std::filesystem::current_path(cwd);
     EXPECT_EQ(t.Width, 4);
     EXPECT_EQ(t.Height, 2);
     EXPECT_EQ(DescOf(t.DeviceSurface).ddpfPixelFormat.dwRGBBitCount, 8u);
