@@ -97,10 +97,10 @@ HRESULT TPeer::Join(const DPSESSIONDESC2& Desc) {
     return Play->Open(&d, DPOPEN_JOIN);
 }
 
-HRESULT TPeer::AddPlayer(const std::string& Name) {
+HRESULT TPeer::AddPlayer(const std::string& Name, const char* LongName) {
     if (!Event)
         Event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    std::string s = Name, l = Name;
+    std::string s = Name, l = LongName ? LongName : Name;
     DPNAME n{sizeof n, 0, s.data(), l.data()};
     return Play->CreatePlayer(&Player, &n, Event, nullptr, 0, 0);
 }

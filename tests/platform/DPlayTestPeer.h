@@ -47,7 +47,7 @@ public:
     // Sessions found at 127.0.0.1; each with its name.
     HRESULT Search(std::vector<DPSESSIONDESC2>& Found, std::vector<std::string>* Names = nullptr);
     HRESULT Join(const DPSESSIONDESC2& Desc);
-    HRESULT AddPlayer(const std::string& Name);
+    HRESULT AddPlayer(const std::string& Name, const char* LongName = nullptr);
     std::vector<std::pair<DPID, std::string>> Players();
     HRESULT SendTo(DPID To, const std::vector<std::uint8_t>& Data, bool Guaranteed = true);
 
