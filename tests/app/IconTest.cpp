@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -56,6 +57,12 @@ TEST_F(YachtIcon, TheYachtStandsOnARoundSeaWithTransparentCornersAndSmoothEdges)
         EXPECT_GT(sea, size * size / 3) << size;
         EXPECT_GT(white, 0) << size;
     }
+    // The camera looks up at the rig without leaning: its up lies in the upright plane through
+    // its line of sight, so the mast stands straight in the picture.
+    D3DVECTOR dir{}, up{};
+    ASSERT_EQ(Yacht.CameraFrame->GetOrientation(Yacht.YachtsFrame, &dir, &up), D3DRM_OK);
+    const float side[3] = {-dir.z, 0, dir.x}; // the line of sight crossed with the vertical
+    EXPECT_NEAR(up.x * side[0] + up.z * side[2], 0, 1e-4f * std::hypot(side[0], side[2]));
 }
 
 TEST_F(YachtIcon, TheSpinnakerAndTheHullTextureAreInThePicture) {

@@ -168,6 +168,11 @@ TEST_F(D3DRMObjects, OnlyAmbientAndDirectionalLightsAreMade) {
     EXPECT_EQ(light, nullptr);
     ASSERT_EQ(RM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, &light), D3DRM_OK);
     EXPECT_EQ(light->Release(), 0u);
+    // Only a light of ours can be hung on a frame.
+    IDirect3DRMFrame2* frame = nullptr;
+    ASSERT_EQ(RM->CreateFrame(nullptr, &frame), D3DRM_OK);
+    EXPECT_EQ(frame->AddLight(nullptr), D3DRMERR_BADOBJECT);
+    EXPECT_EQ(frame->Release(), 0u);
 }
 
 TEST_F(D3DRMObjects, ATextureThatCannotBeLoadedFailsCleanly) {

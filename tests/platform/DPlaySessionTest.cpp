@@ -22,7 +22,10 @@ auto CountOf(DWORD SysType, DPID Player) {
     };
 }
 
-// Host "Regatta" with player "Anna", and a second machine that joined as "Ben".
+constexpr const char* kBen = "Benjamin of the foredeck";
+
+// Host "Regatta" with player "Anna", and a second machine that joined as kBen: a name too long
+// to sit inside its string, so that reading past its end is an overflow the sanitizer sees.
 struct TwoMachines : ::testing::Test {
     std::uint16_t Port = FreeUdpPort();
     TPeer Host{Port};
@@ -34,7 +37,7 @@ struct TwoMachines : ::testing::Test {
         ASSERT_EQ(Guest.Search(found), DP_OK);
         ASSERT_EQ(found.size(), 1u);
         ASSERT_EQ(Guest.Join(found[0]), DP_OK);
-        ASSERT_EQ(Guest.AddPlayer("Ben"), DP_OK);
+        ASSERT_EQ(Guest.AddPlayer(kBen), DP_OK);
     }
 };
 
@@ -50,8 +53,8 @@ TEST_F(TwoMachines, AJoinIsAnnouncedOnceWithItsNamesAndIdentifiersAreDistinctAnd
         got.push_back(a);
     EXPECT_EQ(CountOf(DPSYS_CREATEPLAYERORGROUP, Guest.Player)(got), 1);
     const auto it = std::find_if(got.begin(), got.end(), [](auto& a) { return a.SysType != 0; });
-    EXPECT_EQ(it->ShortName, "Ben");
-    EXPECT_EQ(it->LongName, "Ben");
+    EXPECT_EQ(it->ShortName, kBen);
+    EXPECT_EQ(it->LongName, kBen);
     EXPECT_NE(Host.Player, Guest.Player);
     for (DPID id : {Host.Player, Guest.Player}) {
         EXPECT_GE(static_cast<std::int32_t>(id), 2);
@@ -59,7 +62,7 @@ TEST_F(TwoMachines, AJoinIsAnnouncedOnceWithItsNamesAndIdentifiersAreDistinctAnd
     const auto players = Guest.Players();
     ASSERT_EQ(players.size(), 2u);
     EXPECT_EQ(players[0], std::make_pair(Host.Player, std::string("Anna")));
-    EXPECT_EQ(players[1], std::make_pair(Guest.Player, std::string("Ben")));
+    EXPECT_EQ(players[1], std::make_pair(Guest.Player, std::string(kBen)));
 }
 
 TEST_F(TwoMachines, GuaranteedMessagesArriveWholeAndInOrderAndAreNeverEchoed) {
