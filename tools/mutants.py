@@ -260,6 +260,17 @@ def is_data_row(toks):
     return plain and numbers >= 3
 
 
+def is_initialised_bound(toks, k):
+    """Whether constant k is the bound of an array its declaration fills from a list: one
+    more only adds a zero element nobody reads, one less does not build."""
+    if not (2 <= k < len(toks) - 2 and toks[k - 2].kind == "id"):
+        return False
+    after = [t.text for t in toks[k + 2 : k + 4]]
+    return toks[k - 1].text == "[" and toks[k + 1].text == "]" and (
+        after[:1] == ["{"] or after == ["=", "{"]
+    )
+
+
 def line_mutants(line_text, toks):
     """The operator and constant faults of one line: (what, faulty line) pairs."""
     found = []
@@ -275,7 +286,7 @@ def line_mutants(line_text, toks):
             )
         elif tok.kind == "op" and tok.text == "!" and prev != "operator" and k + 1 < len(toks):
             found.append(("negation dropped", splice(line_text, tok.col, 1, "")))
-        elif tok.kind == "num" and not data_row:
+        elif tok.kind == "num" and not data_row and not is_initialised_bound(toks, k):
             for other in changed_number(tok.text):
                 found.append(
                     (f"{tok.text} to {other}", splice(line_text, tok.col, len(tok.text), other))
