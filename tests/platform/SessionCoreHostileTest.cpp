@@ -122,9 +122,10 @@ TEST(SessionCoreHostile, AClaimPlantedOnTheNextHostCannotTakeAnotherMachinesPlay
 }
 
 // Machine 1 is elected host and misbehaves: it speaks to machine 2 in the name of machine 3's
-// player (with its own key, with the player's key changed to its own, and by replaying what the
-// player said), then vanishes and shows machine 2, the next host, the claim machine 3 made to it.
-// Machine 2 hears the player only when it speaks itself, and machine 3 keeps its player.
+// player (with its own key, with the player's key changed to its own, by replaying what the
+// player said, and by passing on what the player said to machine 1's player alone), then vanishes
+// and shows machine 2, the next host, the claim machine 3 made to it. Machine 2 hears the player
+// only when it speaks itself, and machine 3 keeps its player.
 TEST(SessionCoreHostile, AHostThatMisbehavesCanNeitherReuseAClaimNorSpeakForAnotherMachinesPlayer) {
     for (std::uint32_t seed = 1; seed <= 100; ++seed) {
         TSim sim(seed, {.Loss = 0.05});
@@ -136,18 +137,19 @@ TEST(SessionCoreHostile, AHostThatMisbehavesCanNeitherReuseAClaimNorSpeakForAnot
             ASSERT_TRUE(Joined(sim, i, 0)) << "seed " << seed;
         const DPID victim = sim.At(3).Own().front();
         std::optional<dplay::TRejoin> claim;
-        std::optional<dplay::TData> said;
+        std::optional<dplay::TData> said, toldOne;
         sim.Tap = [&](int From, int To, const dplay::TPacket& P) {
             if (const auto* r = std::get_if<dplay::TRejoin>(&P); r && From == 3 && To == 1)
                 claim = *r;
             if (const auto* d = std::get_if<dplay::TData>(&P); d && d->From == victim && To == 1)
-                said = *d;
+                (d->To == DPID_ALLPLAYERS ? said : toldOne) = *d;
         };
         sim.Send(3, victim, DPID_ALLPLAYERS, true, {'1'});
+        sim.Send(3, victim, sim.At(1).Own().front(), true, {'P'});
         sim.Run(1s);
         sim.Vanish(0);
         sim.Run(6s);
-        ASSERT_TRUE(sim.At(1).Core->IsHost() && claim && said) << "seed " << seed;
+        ASSERT_TRUE(sim.At(1).Core->IsHost() && claim && said && toldOne) << "seed " << seed;
 
         dplay::TMachineIdentity own(dplay::TMachineKey{0xE7});
         const auto signedByOwn = [&] {
@@ -157,6 +159,10 @@ TEST(SessionCoreHostile, AHostThatMisbehavesCanNeitherReuseAClaimNorSpeakForAnot
         };
         sim.Inject(1, 2, signedByOwn());
         sim.Inject(1, 2, dplay::EncodePacket(*said));
+        sim.Inject(1, 2, dplay::EncodePacket(*toldOne));
+        // Once more, for a player machine 2 no longer knows.
+        sim.Inject(1, 2, dplay::EncodePacket(dplay::TPlayerRemoved{toldOne->To}));
+        sim.Inject(1, 2, dplay::EncodePacket(*toldOne));
         sim.Inject(
             1, 2,
             dplay::EncodePacket(dplay::TPlayerAdded{{victim, 0, 7000, own.Key(), 0, "p", "p"}}));

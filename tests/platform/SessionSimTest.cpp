@@ -424,6 +424,8 @@ TEST(SessionSim, AWouldBeHostThatGoesQuietIsPassedOverWithinFiveSeconds) {
         EXPECT_RUN(seed, sim, Agreement(sim));
         EXPECT_RUN(seed, sim, HonestMessages(sim));
         EXPECT_RUN(seed, sim, Complete(sim, traffic));
+        // Nothing is kept open towards the hosts that went, quiet or gone.
+        EXPECT_EQ(sim.Connections(3), 1u) << "seed " << seed << '\n' << sim.Describe();
     }
 }
 
