@@ -257,7 +257,11 @@ def is_data_row(toks):
     test comparing the whole table tells apart, so its constants are left alone."""
     numbers = sum(1 for t in toks if t.kind == "num")
     plain = all(t.kind in ("num", "str", "chr") or t.text in DATA_PUNCTUATION for t in toks)
-    return plain and numbers >= 3
+    # A braced row that also names constants (a colour, a kind of face) is a row all the same.
+    braced = bool(toks) and toks[0].text == "{" and all(
+        t.kind in ("num", "str", "chr", "id") or t.text in DATA_PUNCTUATION - {";"} for t in toks
+    )
+    return (plain or braced) and numbers >= 3
 
 
 def is_initialised_bound(toks, k):

@@ -62,6 +62,8 @@ class OperatorFaults(unittest.TestCase):
 
     def test_a_row_of_a_table_keeps_its_constants(self):
         self.assertEqual(faults(body("{0x10, 0x20, -3, 1.5f},"), [2]), [])
+        self.assertEqual(faults(body("{{{{4, 2}, {8, 2}}}, kWhite, kPlain},"), [2]), [])
+        self.assertNotEqual(faults(body("{ return g(1, 2, 3); }"), [2]), [])
         self.assertEqual(faults(body("const float at[3] = {x, y, z}, up[3]{x, y, z};"), [2]), [])
         self.assertEqual(len(faults(body("at[3] = 4;"), [2])), 5)  # and the assignment left out
         self.assertEqual(len(faults(body("g(0x10, 0x20);"), [2])), 4)
