@@ -22,10 +22,11 @@ auto CountOf(DWORD SysType, DPID Player) {
     };
 }
 
-constexpr const char* kBen = "Benjamin of the foredeck";
+constexpr const char* kBen = "Benjamin of the foredeck, on the port watch";
 
-// Host "Regatta" with player "Anna", and a second machine that joined as kBen: a name too long
-// to sit inside its string, so that reading past its end is an overflow the sanitizer sees.
+// Host "Regatta" with player "Anna", and a second machine that joined as kBen: a name long enough
+// that its copies hold exactly its length, so that reading past its end is an overflow the
+// sanitizer sees.
 struct TwoMachines : ::testing::Test {
     std::uint16_t Port = FreeUdpPort();
     TPeer Host{Port};
