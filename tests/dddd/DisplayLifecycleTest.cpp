@@ -61,15 +61,12 @@ TEST_F(DisplayTest, ChannelShiftsOfTheOtherDepthsAndTheDeviceOrder) {
     // With 3D hardware reported the hardware device comes first, on a back buffer the driver
     // may place in video memory; turning the software devices off leaves it alone.
     DDrawSetHardware3D(true);
-    for (const dddd::TD3DOptions options :
-         {dddd::TD3DOptions{}, dddd::TD3DOptions{dddd::DontUseRGBEmulation, dddd::DontUseMMX}}) {
-        Start(TDDDDDispMode::dmWin640x480x16, true, options);
-        EXPECT_EQ(Display->DeviceKind(), 1);
-        EXPECT_TRUE(Display->Hardware3D());
-        EXPECT_TRUE(Display->ZInVideoMemory());
-        Display.reset();
-        Form.reset();
-    }
+    Start(TDDDDDispMode::dmWin640x480x16, true, {dddd::DontUseRGBEmulation, dddd::DontUseMMX});
+    EXPECT_EQ(Display->DeviceKind(), 1);
+    EXPECT_TRUE(Display->Hardware3D());
+    EXPECT_TRUE(Display->ZInVideoMemory());
+    Display.reset();
+    Form.reset();
     DDrawSetHardware3D(false);
 }
 
